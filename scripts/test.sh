@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs every test.
+# With --sanitize, the same in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/install-deps.sh" test
+
+build="$root/build-test"
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DHIBI_WERROR=ON)
+if [[ "${1:-}" == --sanitize ]]; then
+    build="$root/build-asan"
+    options=(-DCMAKE_BUILD_TYPE=Debug -DHIBI_WERROR=ON -DHIBI_SANITIZE=ON)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+cmake -S "$root" -B "$build" -G Ninja "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 300

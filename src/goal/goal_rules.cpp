@@ -1,0 +1,145 @@
+#include "goal/goal_rules.h"
+
+#include <QByteArray>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace hibi {
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Scans a number starting at pos (no leading blanks); returns the end of what
+// fits and the ASCII text of it.
+struct Scan {
+    qsizetype end = 0;
+    bool hasDigits = false;
+    std::string ascii;
+};
+
+Scan scanNumber(QStringView text, qsizetype pos) {
+    Scan scan;
+    auto take = [&](qsizetype i) { scan.ascii.push_back(static_cast<char>(text[i].unicode())); };
+    if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
+        take(pos++);
+    }
+    while (pos < text.size() && isDigit(text[pos])) {
+        take(pos++);
+        scan.hasDigits = true;
+    }
+    if (pos < text.size() && text[pos] == QLatin1Char('.')) {
+        take(pos++);
+        while (pos < text.size() && isDigit(text[pos])) {
+            take(pos++);
+            scan.hasDigits = true;
+        }
+    }
+    if (scan.hasDigits && pos < text.size() &&
+        (text[pos] == QLatin1Char('E') || text[pos] == QLatin1Char('e'))) {
+        qsizetype p = pos + 1;
+        if (p < text.size() && (text[p] == QLatin1Char('+') || text[p] == QLatin1Char('-'))) {
+            ++p;
+        }
+        if (p < text.size() && isDigit(text[p])) {
+            while (pos < p) {
+                take(pos++);
+            }
+            while (pos < text.size() && isDigit(text[pos])) {
+                take(pos++);
+            }
+        }
+    }
+    scan.end = pos;
+    return scan;
+}
+
+double valueOf(const Scan& scan) {
+    if (!scan.hasDigits) {
+        return 0.0;
+    }
+    // strtod reads this ASCII form the same in every C locale that matters;
+    // the program never changes LC_NUMERIC from "C".
+    return std::strtod(scan.ascii.c_str(), nullptr);
+}
+
+qsizetype skipBlanks(QStringView text, qsizetype pos) {
+    while (pos < text.size() && isBlank(text[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
+}  // namespace
+
+LeadingNumber leadingNumber(QStringView text) {
+    const Scan scan = scanNumber(text, skipBlanks(text, 0));
+    return {valueOf(scan), scan.hasDigits};
+}
+
+bool isNumericText(QStringView text) {
+    const Scan scan = scanNumber(text, skipBlanks(text, 0));
+    return scan.hasDigits && skipBlanks(text, scan.end) == text.size();
+}
+
+std::optional<Integer> roundToGoalDays(double value) {
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const double rounded = std::nearbyint(value);  // default rounding: halves to even
+    if (rounded < Integer::kMin || rounded > kMaxGoalDays) {
+        return std::nullopt;
+    }
+    return Integer::of(static_cast<long long>(rounded));
+}
+
+Amount goalAmount(Integer days) {
+    if (days.value() <= 0) {
+        return Amount();
+    }
+    const long long n = days.value();
+    return Amount::fromYen(n * (n + 1) / 2);
+}
+
+QString goalValueText(double value) {
+    if (value == 0.0) {
+        return QStringLiteral("0");  // never "-0"
+    }
+    QString text = QString::number(value, 'g', 15);
+    text.replace(QLatin1Char('e'), QLatin1Char('E'));
+    return text;
+}
+
+std::optional<GoalEntry> goalFromTypedText(QStringView text) {
+    if (text.isEmpty() || !isNumericText(text)) {
+        return std::nullopt;
+    }
+    const double value = leadingNumber(text).value;
+    const auto days = roundToGoalDays(value);
+    if (!days) {
+        return std::nullopt;
+    }
+    return GoalEntry{*days, value};
+}
+
+std::optional<Integer> goalDaysFromBoxText(QStringView text) {
+    return roundToGoalDays(leadingNumber(text).value);
+}
+
+Integer goalDaysFromFileContent(const QByteArray& content) {
+    // Like a read of one number: blanks and line ends before it are skipped.
+    const QString text = QString::fromLatin1(content.trimmed());
+    const LeadingNumber number = leadingNumber(text);
+    if (!number.hasDigits) {
+        return Integer::of(kDefaultGoalDays);
+    }
+    return roundToGoalDays(number.value).value_or(Integer::of(kDefaultGoalDays));
+}
+
+}  // namespace hibi

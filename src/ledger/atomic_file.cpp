@@ -1,0 +1,96 @@
+#include "ledger/atomic_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+
+namespace hibi {
+
+namespace {
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// After the rename the new directory entry must reach the disk as well, or a
+// power cut could bring the old file back.
+void syncDirectory(const QString& dir) {
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content) {
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk) shows in write()'s
+    // count: a buffered QSaveFile can commit a truncated file.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return errno != 0 ? systemReason(errno) : file.errorString();
+    }
+    errno = 0;
+    if (file.write(content) != content.size()) {
+        const QString reason = errno != 0 ? systemReason(errno) : file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    errno = 0;
+    if (!file.commit()) {
+        return errno != 0 ? systemReason(errno) : file.errorString();
+    }
+    syncDirectory(QFileInfo(path).absolutePath());
+    return std::nullopt;
+}
+
+DataFileLookup findDataFile(const QString& dir, const QString& baseName, const QString& extension) {
+    DataFileLookup lookup;
+    const QDir directory(dir);
+    const QStringList candidates =
+        directory.entryList({baseName + QStringLiteral(".*")},
+                            QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : candidates) {
+        if (name.size() == baseName.size() + 1 + extension.size() && name.startsWith(baseName) &&
+            name.at(baseName.size()) == QLatin1Char('.') &&
+            name.endsWith(extension, Qt::CaseInsensitive)) {
+            lookup.conflictingNames.append(name);
+        }
+    }
+    if (lookup.conflictingNames.size() == 1) {
+        lookup.path = directory.filePath(lookup.conflictingNames.first());
+        lookup.exists = true;
+        lookup.conflictingNames.clear();
+    } else if (lookup.conflictingNames.isEmpty()) {
+        lookup.path = directory.filePath(baseName + QLatin1Char('.') + extension);
+    } else {
+        lookup.conflictingNames.sort();
+    }
+    return lookup;
+}
+
+FileBytes readWholeFile(const QString& path) {
+    FileBytes result;
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = errno != 0 ? systemReason(errno) : file.errorString();
+        return result;
+    }
+    result.content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        result.content.clear();
+    }
+    return result;
+}
+
+}  // namespace hibi

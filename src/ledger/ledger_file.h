@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+#include "ledger/ledger_codec.h"
+
+namespace hibi {
+
+// Why a ledger operation did not happen. The old file is never changed when
+// one of these is reported.
+struct LedgerFileProblem {
+    enum class Kind {
+        AmbiguousName,  // more than one spelling of the name exists
+        ReadFailed,     // the file exists but could not be read
+        WriteFailed,    // the new content could not be written or renamed
+        NotReadable,    // the content is not a ledger; it is not rewritten
+        ChangedOnDisk,  // the file is not what the caller loaded
+    };
+    Kind kind = Kind::ReadFailed;
+    QString fileName;   // name without directory, as on disk
+    QString reason;     // the operating system's reason, or the parse error's
+    QStringList names;  // the spellings found, for AmbiguousName
+};
+
+// What loading found.
+struct LedgerSnapshot {
+    bool existed = false;
+    QString fileName;    // the file used, or the name a new ledger gets
+    QByteArray content;  // the bytes read, to tell later whether the file changed
+    ParsedLedger parsed;
+    std::optional<LedgerFileProblem> problem;
+
+    // True when every byte was understood and deposits may be written.
+    bool isWritable() const { return !problem && !parsed.error; }
+};
+
+// The ledger file "ヒビノボリ.txt" in one directory. An existing ledger is found
+// whatever the case of its extension and keeps its name; a new one is made
+// as "ヒビノボリ.txt". Every write replaces the file atomically.
+class LedgerFile {
+  public:
+    static QString baseName();       // "ヒビノボリ"
+    static QString canonicalName();  // "ヒビノボリ.txt"
+
+    explicit LedgerFile(QString directory);
+
+    LedgerSnapshot load() const;
+
+    // Creates the empty ledger when none exists; does nothing otherwise.
+    std::optional<LedgerFileProblem> createIfMissing() const;
+
+    // Appends one record. With expectedContent, the file must still hold
+    // exactly those bytes (a missing file counts as empty); otherwise
+    // nothing is written and ChangedOnDisk is reported. A file that does not
+    // read as a ledger is never rewritten.
+    std::optional<LedgerFileProblem> append(const LedgerRecord& record,
+                                            const std::optional<QByteArray>& expectedContent) const;
+
+    // Empties the ledger (creates it empty when missing).
+    std::optional<LedgerFileProblem> empty() const;
+
+  private:
+    struct Located {
+        QString path;
+        QString fileName;
+        bool exists = false;
+    };
+    std::variant<Located, LedgerFileProblem> locate() const;
+
+    QString directory_;
+};
+
+}  // namespace hibi
