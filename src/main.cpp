@@ -1,11 +1,19 @@
 #include <QApplication>
-#include <QWidget>
+
+#include "main_window/fra_main.h"
+#include "ui_common/clock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("ヌピカ貯めよう！"));
-    window.setFixedSize(631, 452);
-    window.show();
+    Q_INIT_RESOURCE(resources);
+    QApplication::setApplicationName(QStringLiteral("hibinobori"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ヌピカ貯めよう！"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
+
+    hibi::Clock clock;
+    fraMain window(clock);
+    QObject::connect(&window, &fraMain::exitRequested, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    window.Form_Load();
     return app.exec();
 }

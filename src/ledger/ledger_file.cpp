@@ -83,7 +83,8 @@ std::optional<LedgerFileProblem> LedgerFile::createIfMissing() const {
 }
 
 std::optional<LedgerFileProblem> LedgerFile::append(
-    const LedgerRecord& record, const std::optional<QByteArray>& expectedContent) const {
+    const LedgerRecord& record, const std::optional<QByteArray>& expectedContent,
+    QByteArray* newContent) const {
     auto located = locate();
     if (auto* p = std::get_if<LedgerFileProblem>(&located)) {
         return *p;
@@ -121,6 +122,9 @@ std::optional<LedgerFileProblem> LedgerFile::append(
     content += encodeRecord(record);
     if (auto error = writeFileAtomically(file.path, content)) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
+    }
+    if (newContent) {
+        *newContent = std::move(content);
     }
     return std::nullopt;
 }

@@ -56,9 +56,11 @@ class LedgerFile {
     // Appends one record. With expectedContent, the file must still hold
     // exactly those bytes (a missing file counts as empty); otherwise
     // nothing is written and ChangedOnDisk is reported. A file that does not
-    // read as a ledger is never rewritten.
+    // read as a ledger is never rewritten. On success, newContent (when
+    // given) receives the bytes now on disk.
     std::optional<LedgerFileProblem> append(const LedgerRecord& record,
-                                            const std::optional<QByteArray>& expectedContent) const;
+                                            const std::optional<QByteArray>& expectedContent,
+                                            QByteArray* newContent = nullptr) const;
 
     // Empties the ledger (creates it empty when missing).
     std::optional<LedgerFileProblem> empty() const;

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QString>
+#include <QTableView>
+
+class FlexGridModel;
+class QEvent;
+class QShowEvent;
+
+// A read-only text grid addressed through a current-cell cursor: pick a cell
+// with setRow()/setCol(), then read or write it with text()/setText().
+//
+// Coordinates are grid coordinates and include the fixed cells: row 0 is the
+// header row when fixedRows() is 1, column 0 is the fixed (row-number) column
+// when fixedCols() is 1. The view's model (model()) uses the very same
+// coordinates, so model()->index(r, c) is cell (r, c).
+//
+// Display: the header row is drawn by the horizontal header (it never scrolls
+// away) and its model row is hidden inside the viewport; the fixed column is
+// drawn with a button-face background and scrolls horizontally with the data.
+// The user can select data cells but can edit nothing.
+//
+// Error policy: a cell address outside the grid (setRow, setCol, cellText,
+// setColWidthTwips, the alignment setters, or text()/setText() while the grid
+// has no cell under the cursor) and an unknown alignment code throw
+// std::out_of_range and leave the grid unchanged. Shape and scroll requests
+// (setRows, setCols, setFixedRows, setFixedCols, setTopRow) are clamped instead.
+//
+// The text lives in one flat vector, so tens of thousands of rows cost no more
+// than their strings.
+class FlexGrid : public QTableView {
+    Q_OBJECT
+
+  public:
+    explicit FlexGrid(QWidget* parent = nullptr);
+    ~FlexGrid() override;
+
+    // Shape. Defaults: 2 rows, 2 columns, 1 fixed row, 1 fixed column.
+    // setRows counts the header row; growing appends empty rows and keeps all
+    // text, shrinking drops rows from the bottom. n is clamped to at least
+    // fixedRows(), so setRows(1) with a header leaves just the header.
+    // setCols keeps the text of surviving columns and is clamped to at least
+    // max(1, fixedCols()). The fixed counts are clamped to 0..1 and grow the
+    // grid if it is too small to hold them.
+    void setRows(int n);
+    int rows() const;
+    void setCols(int n);
+    int cols() const;
+    void setFixedRows(int n);
+    int fixedRows() const;
+    void setFixedCols(int n);
+    int fixedCols() const;
+
+    // The cursor. It is independent of the view's current index and selection
+    // and may address fixed cells (that is how the header is filled). When the
+    // grid shrinks the cursor is pulled back onto the last row/column.
+    void setRow(int r);
+    int row() const;
+    void setCol(int c);
+    int col() const;
+    void setText(const QString& text);
+    QString text() const;
+    QString cellText(int r, int c) const;
+
+    // Scrolls so that row r is the first row below the header. r is clamped to
+    // the scrollable rows, and the view never scrolls past its last page, so
+    // setTopRow(rows() - 1) brings the newest row into view. Before the grid is
+    // shown the request is kept and carried out when it is shown; until then
+    // topRow() reports the requested row.
+    void setTopRow(int r);
+    int topRow() const;
+
+    // Column width in twips, 15 twips to the pixel, rounded to the nearest
+    // pixel. A negative width restores the default width.
+    void setColWidthTwips(int col, int twips);
+
+    // Alignment codes: 0..8 are left/centre/right (code / 3) combined with
+    // top/middle/bottom (code % 3); 9 is the default, left and vertically
+    // centred. setColAlignment applies to the column's data cells,
+    // setFixedAlignment to its fixed cells: the header cell and, when the grid
+    // has a fixed column, every cell of column 0.
+    void setColAlignment(int col, short code);
+    void setFixedAlignment(int col, short code);
+
+    // Point size for every cell, header included, at 96 dots per inch (14 pt
+    // is 19 pixels); row heights follow. Non-positive sizes are ignored.
+    void setFontSizePoints(double pt);
+    double fontSizePoints() const;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void checkCell(int r, int c) const;
+    void checkColumn(int c) const;
+    void clampCursor();
+    void syncFixedRowDisplay();
+    void syncFontAndRowHeight();
+    void syncFixedColours();
+    void scrollToTopRow(int r);
+
+    FlexGridModel* m_model;
+    int m_cursorRow = 0;
+    int m_cursorCol = 0;
+    int m_pendingTopRow = -1;
+    double m_fontPoints = 0.0;
+};

@@ -1,0 +1,88 @@
+#include "ui_common/layout.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+
+namespace hibi {
+
+namespace {
+
+QString firstInstalled(const QStringList& wanted) {
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : wanted) {
+        if (families.contains(family, Qt::CaseInsensitive)) {
+            return family;
+        }
+    }
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
+        if (family.contains(QStringLiteral("Gothic"), Qt::CaseInsensitive) ||
+            family.contains(QStringLiteral("ゴシック"))) {
+            return family;
+        }
+    }
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    return japanese.isEmpty() ? QString() : japanese.first();
+}
+
+}  // namespace
+
+QString proportionalGothic() {
+    static const QString family =
+        firstInstalled({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                        QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
+    return family;
+}
+
+QString fixedGothic() {
+    static const QString family =
+        firstInstalled({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                        QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+    return family;
+}
+
+QString tableGothic() {
+    static const QString family =
+        firstInstalled({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                        QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+    return family;
+}
+
+QFont gothicFont(const QString& family, int pixelSize, bool bold) {
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+void setColours(QWidget* widget, const QColor& text, const QColor& background) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Window, background);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget* widget, const QColor& text) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, text);
+    widget->setPalette(palette);
+}
+
+void RoundedPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.setBrush(QColor(0xFF, 0xFF, 0xF0));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+}
+
+void EtchedLine::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawLine(0, 0, width() - 1, 0);
+    painter.setPen(Qt::white);
+    painter.drawLine(0, 1, width() - 1, 1);
+}
+
+}  // namespace hibi

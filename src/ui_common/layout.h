@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QWidget>
+
+namespace hibi {
+
+// Window layouts are drawn up in twips, 15 to the pixel.
+constexpr int twipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}
+
+// The proportional and fixed-pitch Japanese Gothic faces, as installed:
+// "ＭＳ Ｐゴシック"/"ＭＳ ゴシック", else IPA P Gothic/IPA Gothic, else any
+// Japanese Gothic face.
+QString proportionalGothic();
+QString fixedGothic();
+// The tables' face: "ＭＳ Ｐゴシック" where installed; otherwise IPA Gothic,
+// whose half-width digits are as narrow as the tables' columns expect.
+QString tableGothic();
+
+// A font by its size in pixels (11.25 pt is 15 pixels at 96 dpi), so that
+// the layout does not depend on the screen's resolution.
+QFont gothicFont(const QString& family, int pixelSize, bool bold = false);
+
+// Text colour and background of a widget.
+void setColours(QWidget* widget, const QColor& text, const QColor& background);
+void setTextColour(QWidget* widget, const QColor& text);
+
+// The ivory rounded panel drawn behind the status labels and the schedule
+// window's text.
+class RoundedPanel : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// The two-stroke etched separator: grey above, white below.
+class EtchedLine : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace hibi
