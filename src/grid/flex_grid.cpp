@@ -105,7 +105,23 @@ class FlexGridModel final : public QAbstractTableModel {
     int fixedRows() const { return m_fixedRows; }
     int fixedCols() const { return m_fixedCols; }
 
-    const QString& cell(int r, int c) const { return m_cells[offset(r, c)]; }
+    QString cell(int r, int c) const {
+        const QString& text = m_cells[offset(r, c)];
+        if (text.isNull() && m_source && r >= m_sourceFirst && r < m_sourceFirst + m_sourceCount) {
+            return m_source(r, c);
+        }
+        return text;
+    }
+
+    void setRowSource(int first, int count, FlexGrid::RowSource source) {
+        m_source = std::move(source);
+        m_sourceFirst = first;
+        m_sourceCount = m_source ? std::max(0, std::min(count, m_rows - first)) : 0;
+        if (m_sourceCount > 0 && m_cols > 0) {
+            emit dataChanged(index(first, 0), index(first + m_sourceCount - 1, m_cols - 1),
+                             {Qt::DisplayRole});
+        }
+    }
 
     void setCell(int r, int c, const QString& text) {
         m_cells[offset(r, c)] = text;
@@ -126,6 +142,10 @@ class FlexGridModel final : public QAbstractTableModel {
             beginRemoveRows(QModelIndex(), n, m_rows - 1);
             m_cells.resize(size_t(n) * size_t(m_cols));
             m_rows = n;
+            m_sourceCount = std::max(0, std::min(m_sourceCount, n - m_sourceFirst));
+            if (m_sourceCount == 0) {
+                m_source = nullptr;
+            }
             endRemoveRows();
         }
     }
@@ -213,6 +233,9 @@ class FlexGridModel final : public QAbstractTableModel {
     int m_fixedRows = 1;
     int m_fixedCols = 1;
     std::vector<QString> m_cells;
+    FlexGrid::RowSource m_source;
+    int m_sourceFirst = 0;
+    int m_sourceCount = 0;
     std::vector<Qt::Alignment> m_colAlign;
     std::vector<Qt::Alignment> m_fixedAlign;
     QFont m_font;
@@ -252,6 +275,10 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), m_model(new FlexGridMo
 }
 
 FlexGrid::~FlexGrid() = default;
+
+void FlexGrid::setRowSource(int firstRow, int rowCount, RowSource source) {
+    m_model->setRowSource(firstRow, rowCount, std::move(source));
+}
 
 void FlexGrid::setRows(int n) {
     m_model->resizeRows(std::max(n, fixedRows()));

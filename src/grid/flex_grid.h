@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTableView>
+#include <functional>
 
 class FlexGridModel;
 class QEvent;
@@ -61,6 +62,14 @@ class FlexGrid : public QTableView {
     void setText(const QString& text);
     QString text() const;
     QString cellText(int r, int c) const;
+
+    // Rows fed from elsewhere: the text of rows firstRow .. firstRow +
+    // rowCount - 1 comes from source(row, col), asked only when a cell is
+    // drawn or read, so a long history costs no text until it is seen. A cell
+    // written through the cursor keeps its own text. Shrinking the grid
+    // drops the rows it removes from the source; setRows(1) ends it.
+    using RowSource = std::function<QString(int row, int col)>;
+    void setRowSource(int firstRow, int rowCount, RowSource source);
 
     // Scrolls so that row r is the first row below the header. r is clamped to
     // the scrollable rows, and the view never scrolls past its last page, so

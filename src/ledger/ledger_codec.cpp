@@ -14,8 +14,9 @@ bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// A quoted field starting at pos: '"', text without quotes, '"'.
-bool takeQuoted(QStringView line, qsizetype& pos, QString& out) {
+// A quoted field starting at pos: '"', text without quotes, '"'. Gives the
+// text's place within the line.
+bool takeQuoted(QStringView line, qsizetype& pos, qsizetype& begin, qsizetype& length) {
     if (pos >= line.size() || line[pos] != QLatin1Char('"')) {
         return false;
     }
@@ -23,7 +24,8 @@ bool takeQuoted(QStringView line, qsizetype& pos, QString& out) {
     if (close < 0) {
         return false;
     }
-    out = line.mid(pos + 1, close - pos - 1).toString();
+    begin = pos + 1;
+    length = close - pos - 1;
     pos = close + 1;
     return true;
 }
@@ -75,20 +77,41 @@ std::optional<LedgerErrorKind> parseAmount(QStringView text, Amount& out) {
     return std::nullopt;
 }
 
-std::optional<LedgerErrorKind> parseLine(QStringView line, LedgerRecord& record) {
-    qsizetype pos = 0;
-    if (!takeQuoted(line, pos, record.dateText) || pos >= line.size() ||
-        line[pos] != QLatin1Char(',')) {
-        return LedgerErrorKind::Malformed;
+}  // namespace
+
+// Reads one line of source (starting at lineBegin) into a record that
+// shares source.
+struct LedgerLineParser {
+    static std::optional<LedgerErrorKind> parse(const QString& source, qsizetype lineBegin,
+                                                QStringView line, LedgerRecord& record) {
+        qsizetype pos = 0;
+        qsizetype dateBegin = 0;
+        qsizetype dateLength = 0;
+        qsizetype timeBegin = 0;
+        qsizetype timeLength = 0;
+        if (!takeQuoted(line, pos, dateBegin, dateLength) || pos >= line.size() ||
+            line[pos] != QLatin1Char(',')) {
+            return LedgerErrorKind::Malformed;
+        }
+        ++pos;
+        if (!takeQuoted(line, pos, timeBegin, timeLength) || pos >= line.size() ||
+            line[pos] != QLatin1Char(',')) {
+            return LedgerErrorKind::Malformed;
+        }
+        ++pos;
+        if (auto kind = parseAmount(line.sliced(pos), record.amount)) {
+            return kind;
+        }
+        record.source_ = source;
+        record.dateBegin_ = lineBegin + dateBegin;
+        record.dateLength_ = dateLength;
+        record.timeBegin_ = lineBegin + timeBegin;
+        record.timeLength_ = timeLength;
+        return std::nullopt;
     }
-    ++pos;
-    if (!takeQuoted(line, pos, record.timeText) || pos >= line.size() ||
-        line[pos] != QLatin1Char(',')) {
-        return LedgerErrorKind::Malformed;
-    }
-    ++pos;
-    return parseAmount(line.mid(pos), record.amount);
-}
+};
+
+namespace {
 
 struct Line {
     qsizetype begin;
@@ -172,59 +195,69 @@ std::optional<QDate> dateFromText(QStringView text) {
 
 ParsedLedger parseLedger(QByteArrayView bytes) {
     ParsedLedger result;
-    const QList<Line> lines = splitLines(bytes);
-
-    // Decode everything at once; only when that fails, find the bad line.
     QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
+    QString text = decoder.decode(bytes);
+
+    // Only bytes that do not decode need the lines found in the bytes: the
+    // lines before the bad one are decoded one by one, and reading stops
+    // there.
     qsizetype badEncodingLine = -1;
+    QList<Line> byteLines;
     if (decoder.hasError()) {
-        for (qsizetype i = 0; i < lines.size(); ++i) {
+        byteLines = splitLines(bytes);
+        for (qsizetype i = 0; i < byteLines.size(); ++i) {
             QStringDecoder lineDecoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
             const QString decoded =
-                lineDecoder.decode(bytes.sliced(lines[i].begin, lines[i].length));
+                lineDecoder.decode(bytes.sliced(byteLines[i].begin, byteLines[i].length));
             if (lineDecoder.hasError()) {
                 badEncodingLine = i;
                 break;
             }
         }
         if (badEncodingLine < 0) {
-            // The error lies across a line end; blame the last line.
-            badEncodingLine = std::max<qsizetype>(0, lines.size() - 1);
+            badEncodingLine = std::max<qsizetype>(0, byteLines.size() - 1);
         }
         text.clear();
     }
 
-    // Code page 932 maps every byte below 0x80 to the same character, and
-    // no trail byte is below 0x40, so line ends in the text stand where
-    // they stand in the bytes. The text is walked line by line.
+    result.records.reserve(bytes.size() / 30 + 1);
+    int lastRecordLine = 0;
     qsizetype textPos = 0;
-    QList<qsizetype> recordLines;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int lineNumber = static_cast<int>(i + 1);
-        if (i == badEncodingLine) {
-            result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
-            break;
-        }
-        QString decodedLine;
-        QStringView lineText;
+    for (int lineNumber = 1;; ++lineNumber) {
+        QString lineSource;
+        qsizetype lineBegin = 0;
+        qsizetype lineLength = 0;
         if (badEncodingLine < 0) {
+            if (textPos >= text.size()) {
+                break;
+            }
+            // Code page 932 maps every byte below 0x80 to itself and no trail
+            // byte is below 0x40, so the decoded text breaks into lines where
+            // the bytes do.
             qsizetype end = text.indexOf(QLatin1Char('\n'), textPos);
             const qsizetype next = end < 0 ? text.size() : end + 1;
             if (end < 0) {
                 end = text.size();
             }
-            if (end > textPos && text[end - 1] == QLatin1Char('\r')) {
+            if (end > textPos && text.at(end - 1) == QLatin1Char('\r')) {
                 --end;
             }
-            lineText = QStringView(text).sliced(textPos, end - textPos);
+            lineSource = text;
+            lineBegin = textPos;
+            lineLength = end - textPos;
             textPos = next;
         } else {
+            const qsizetype i = lineNumber - 1;
+            if (i == badEncodingLine) {
+                result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
+                break;
+            }
             QStringDecoder lineDecoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-            decodedLine = lineDecoder(bytes.sliced(lines[i].begin, lines[i].length));
-            lineText = decodedLine;
+            lineSource = lineDecoder.decode(bytes.sliced(byteLines[i].begin, byteLines[i].length));
+            lineLength = lineSource.size();
         }
-        if (lineText.isEmpty()) {
+        const QStringView line = QStringView(lineSource).sliced(lineBegin, lineLength);
+        if (line.isEmpty()) {
             continue;
         }
         if (result.records.size() >= kMaxLedgerRecords) {
@@ -232,37 +265,43 @@ ParsedLedger parseLedger(QByteArrayView bytes) {
             break;
         }
         LedgerRecord record;
-        if (auto kind = parseLine(lineText, record)) {
+        if (auto kind = LedgerLineParser::parse(lineSource, lineBegin, line, record)) {
             result.error = LedgerError{lineNumber, *kind};
             break;
         }
-        if (result.records.isEmpty() && !dateFromText(record.dateText)) {
+        if (result.records.isEmpty() && !dateFromText(record.dateText())) {
             result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidDate};
             break;
         }
         result.records.append(std::move(record));
-        recordLines.append(lineNumber);
+        lastRecordLine = lineNumber;
     }
 
     // The schedule counts from the first and to the last date; the dates in
     // between are only shown, as they stand.
     if (!result.error && !result.records.isEmpty() &&
-        !dateFromText(result.records.last().dateText)) {
-        result.error =
-            LedgerError{static_cast<int>(recordLines.last()), LedgerErrorKind::InvalidDate};
+        !dateFromText(result.records.last().dateText())) {
+        result.error = LedgerError{lastRecordLine, LedgerErrorKind::InvalidDate};
         result.records.removeLast();
     }
     return result;
 }
+
+LedgerRecord::LedgerRecord(const QString& dateText, const QString& timeText, Amount amountValue)
+    : amount(amountValue),
+      source_(dateText + timeText),
+      dateLength_(dateText.size()),
+      timeBegin_(dateText.size()),
+      timeLength_(timeText.size()) {}
 
 QByteArray encodeRecord(const LedgerRecord& record) {
     QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
     QByteArray line;
     line.reserve(40);
     line += '"';
-    line += encoder(record.dateText);
+    line += encoder.encode(record.dateText());
     line += "\",\"";
-    line += encoder(record.timeText);
+    line += encoder.encode(record.timeText());
     line += "\",";
     line += decimalText(record.amount).toLatin1();
     line += "\r\n";

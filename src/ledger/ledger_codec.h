@@ -13,12 +13,31 @@
 // and CR LF, in code page 932 (Shift-JIS).
 namespace hibi {
 
-struct LedgerRecord {
-    QString dateText;  // as stored, without the quotes
-    QString timeText;  // as stored, without the quotes
+// One deposit. The date and time texts are kept as stored, without the
+// quotes. A record read from a ledger shares the ledger's decoded text
+// instead of holding strings of its own, so a long history loads without one
+// allocation per field.
+class LedgerRecord {
+  public:
+    LedgerRecord() = default;
+    LedgerRecord(const QString& dateText, const QString& timeText, Amount amount);
+
+    QStringView dateText() const { return QStringView(source_).sliced(dateBegin_, dateLength_); }
+    QStringView timeText() const { return QStringView(source_).sliced(timeBegin_, timeLength_); }
+
     Amount amount;
 
-    friend bool operator==(const LedgerRecord&, const LedgerRecord&) = default;
+    friend bool operator==(const LedgerRecord& a, const LedgerRecord& b) {
+        return a.amount == b.amount && a.dateText() == b.dateText() && a.timeText() == b.timeText();
+    }
+
+  private:
+    friend struct LedgerLineParser;
+    QString source_;
+    qsizetype dateBegin_ = 0;
+    qsizetype dateLength_ = 0;
+    qsizetype timeBegin_ = 0;
+    qsizetype timeLength_ = 0;
 };
 
 // The most records a ledger may hold: the history table counts its rows,

@@ -19,8 +19,8 @@ Schedule computeSchedule(const QList<LedgerRecord>& records, const QDate& today)
         s.runningTotals.append(s.curRuikei);
     }
     if (!records.isEmpty()) {
-        const auto first = dateFromText(records.first().dateText);
-        const auto last = dateFromText(records.last().dateText);
+        const auto first = dateFromText(records.first().dateText());
+        const auto last = dateFromText(records.last().dateText());
         if (!first || !last) {
             throw std::invalid_argument("first or last ledger date is not a date");
         }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolButton>
+#include <memory>
 
 #include "goal/goal_file.h"
 #include "goal/goal_rules.h"
@@ -83,6 +84,30 @@ QToolButton* makePictureButton(QWidget* parent, const QString& name, const QStri
 }
 
 }  // namespace
+
+// The loaded records as the history grid shows them.
+struct fraMain::LoadedHistory {
+    QList<hibi::LedgerRecord> records;
+    QList<Amount> totals;
+
+    QString cellText(int row, int col) const {
+        const hibi::LedgerRecord& record = records[row - 1];
+        switch (col) {
+            case 0:
+                return hibi::rowNumberText(row);
+            case 1:
+                return record.dateText().toString();
+            case 2:
+                return record.timeText().toString();
+            case 3:
+                return hibi::moneyText(record.amount);
+            case 4:
+                return row - 1 < totals.size() ? hibi::moneyText(totals[row - 1]) : QString();
+            default:
+                return QString();
+        }
+    }
+};
 
 fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -350,35 +375,29 @@ void fraMain::LoadEvery() {
         }
     }
 
-    // One row per record, with the running total.
+    // One row per record, with the running total. The rows take their text
+    // from the records when they are drawn, so a long history costs nothing
+    // until it is seen.
     FlexGrid& grid = *msgEvery_;
+    auto history = std::make_shared<LoadedHistory>();
+    history->records = records;
+    if (computed) {
+        history->totals = schedule.runningTotals;
+    } else {
+        Amount total;
+        try {
+            for (const hibi::LedgerRecord& record : records) {
+                total += record.amount;
+                history->totals.append(total);
+            }
+        } catch (const hibi::OverflowError&) {
+            // Totals past the first that no longer fits are left blank.
+        }
+    }
     const int count = static_cast<int>(records.size());
     grid.setRows(count + 1);
-    Amount total;
-    bool totalValid = true;
-    for (int n = 1; n <= count; ++n) {
-        const hibi::LedgerRecord& record = records[n - 1];
-        grid.setRow(n);
-        grid.setCol(0);
-        grid.setText(hibi::rowNumberText(n));
-        grid.setCol(1);
-        grid.setText(record.dateText);
-        grid.setCol(2);
-        grid.setText(record.timeText);
-        grid.setCol(3);
-        grid.setText(hibi::moneyText(record.amount));
-        if (computed) {
-            total = schedule.runningTotals[n - 1];
-        } else if (totalValid) {
-            try {
-                total += record.amount;
-            } catch (const hibi::OverflowError&) {
-                totalValid = false;
-            }
-        }
-        grid.setCol(4);
-        grid.setText(totalValid ? hibi::moneyText(total) : QString());
-    }
+    grid.setRowSource(1, count,
+                      [history](int row, int col) { return history->cellText(row, col); });
     if (grid.rows() > 1) {
         grid.setTopRow(grid.rows() - 1);
     }
@@ -425,9 +444,9 @@ void fraMain::AddEveryRow(const hibi::LedgerRecord& record) {
     grid.setCol(0);
     grid.setText(QString::number(grid.row()));
     grid.setCol(1);
-    grid.setText(record.dateText);
+    grid.setText(record.dateText().toString());
     grid.setCol(2);
-    grid.setText(record.timeText);
+    grid.setText(record.timeText().toString());
     grid.setCol(3);
     grid.setText(hibi::moneyText(record.amount));
     state_.curRuikei = state_.curRuikei + record.amount;

@@ -73,6 +73,7 @@ class fraMain : public QWidget {
     void cmdEnd_Click();
 
   private:
+    struct LoadedHistory;
     void buildControls();
     QString directory() const;
 
