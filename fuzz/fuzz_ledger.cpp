@@ -8,7 +8,7 @@
 #include "ledger/schedule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const hibi::ParsedLedger parsed = hibi::parseLedger(bytes);
     if (parsed.records.size() > hibi::kMaxLedgerRecords) {
         std::abort();

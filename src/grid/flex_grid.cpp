@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -106,7 +107,8 @@ class FlexGridModel final : public QAbstractTableModel {
     int fixedCols() const { return m_fixedCols; }
 
     QString cell(int r, int c) const {
-        const QString& text = m_cells[offset(r, c)];
+        const QString* row = m_rowText[size_t(r)].get();
+        const QString text = row ? row[c] : QString();
         if (text.isNull() && m_source && r >= m_sourceFirst && r < m_sourceFirst + m_sourceCount) {
             return m_source(r, c);
         }
@@ -124,7 +126,7 @@ class FlexGridModel final : public QAbstractTableModel {
     }
 
     void setCell(int r, int c, const QString& text) {
-        m_cells[offset(r, c)] = text;
+        rowForWriting(r)[c] = text;
         const QModelIndex changed = index(r, c);
         emit dataChanged(changed, changed, {Qt::DisplayRole});
         if (r == 0 && m_fixedRows == 1) {
@@ -135,12 +137,12 @@ class FlexGridModel final : public QAbstractTableModel {
     void resizeRows(int n) {
         if (n > m_rows) {
             beginInsertRows(QModelIndex(), m_rows, n - 1);
-            m_cells.resize(size_t(n) * size_t(m_cols));
+            m_rowText.resize(size_t(n));
             m_rows = n;
             endInsertRows();
         } else if (n < m_rows) {
             beginRemoveRows(QModelIndex(), n, m_rows - 1);
-            m_cells.resize(size_t(n) * size_t(m_cols));
+            m_rowText.resize(size_t(n));
             m_rows = n;
             m_sourceCount = std::max(0, std::min(m_sourceCount, n - m_sourceFirst));
             if (m_sourceCount == 0) {
@@ -195,19 +197,30 @@ class FlexGridModel final : public QAbstractTableModel {
   private:
     bool isFixed(int r, int c) const { return r < m_fixedRows || c < m_fixedCols; }
 
-    size_t offset(int r, int c) const { return size_t(r) * size_t(m_cols) + size_t(c); }
+    // A row gets storage of its own only when a cell of it is written, so
+    // rows that take their text from a source cost one pointer each.
+    QString* rowForWriting(int r) {
+        auto& row = m_rowText[size_t(r)];
+        if (!row) {
+            row = std::make_unique<QString[]>(size_t(m_cols));
+        }
+        return row.get();
+    }
 
     // Re-packs the row-major text for a new column count, keeping every cell
     // that survives. Only called between begin/end column notifications.
     void relayout(int newCols) {
-        std::vector<QString> next(size_t(m_rows) * size_t(newCols));
         const int kept = std::min(m_cols, newCols);
-        for (int r = 0; r < m_rows; ++r) {
-            for (int c = 0; c < kept; ++c) {
-                next[size_t(r) * size_t(newCols) + size_t(c)] = std::move(m_cells[offset(r, c)]);
+        for (auto& row : m_rowText) {
+            if (!row) {
+                continue;
             }
+            auto next = std::make_unique<QString[]>(size_t(newCols));
+            for (int c = 0; c < kept; ++c) {
+                next[size_t(c)] = std::move(row[size_t(c)]);
+            }
+            row = std::move(next);
         }
-        m_cells.swap(next);
         m_colAlign.resize(size_t(newCols), kDefaultAlignment);
         m_fixedAlign.resize(size_t(newCols), kDefaultAlignment);
         m_cols = newCols;
@@ -232,7 +245,7 @@ class FlexGridModel final : public QAbstractTableModel {
     int m_cols = 0;
     int m_fixedRows = 1;
     int m_fixedCols = 1;
-    std::vector<QString> m_cells;
+    std::vector<std::unique_ptr<QString[]>> m_rowText;
     FlexGrid::RowSource m_source;
     int m_sourceFirst = 0;
     int m_sourceCount = 0;

@@ -3,6 +3,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <bitset>
+#include <cstring>
+#include <limits>
 
 #include "ledger/text_formats.h"
 
@@ -13,17 +16,75 @@ namespace {
 bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
+bool isDigitByte(char c) {
+    return c >= '0' && c <= '9';
+}
 
-// A quoted field starting at pos: '"', text without quotes, '"'. Gives the
-// text's place within the line.
-bool takeQuoted(QStringView line, qsizetype& pos, qsizetype& begin, qsizetype& length) {
-    if (pos >= line.size() || line[pos] != QLatin1Char('"')) {
+// Code page 932 keeps every byte below 0x80 for itself: a lead byte is 0x81
+// or above and a trail byte 0x40 or above, so quotes, commas and line ends
+// can be found in the bytes without decoding them.
+QString decode(QByteArrayView bytes) {
+    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+// Checks that bytes are valid code page 932 the quick way: ASCII passes as
+// it stands and each two-byte character is checked by the real converter
+// the first time it is seen. A ledger holds few distinct two-byte characters
+// (年, 月, 日). Returns false when it cannot tell (other characters, or more
+// of them), and the caller asks the converter.
+bool quickValid(QByteArrayView bytes) {
+    constexpr int kMaxPairs = 16;
+    std::bitset<65536> known;
+    int knownCount = 0;
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const unsigned char b = src[i];
+        if (b < 0x80) {
+            continue;
+        }
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        if (!lead || i + 1 >= size) {
+            return false;
+        }
+        const unsigned key = (unsigned{b} << 8) | src[i + 1];
+        if (!known[key]) {
+            if (knownCount == kMaxPairs) {
+                return false;
+            }
+            QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
+            const QString decoded = decoder.decode(bytes.sliced(i, 2));
+            if (decoder.hasError() || decoded.size() != 1) {
+                return false;
+            }
+            known.set(key);
+            ++knownCount;
+        }
+        ++i;
+    }
+    return true;
+}
+
+bool isValidEncoding(QByteArrayView bytes) {
+    if (quickValid(bytes)) {
+        return true;
+    }
+    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);  // decoding happens here, not in decode()
+    return !decoder.hasError();
+}
+
+// A quoted field starting at pos: '"', text without quotes, '"'.
+bool takeQuoted(QByteArrayView line, qsizetype& pos, qsizetype& begin, qsizetype& length) {
+    if (pos >= line.size() || line[pos] != '"') {
         return false;
     }
-    const qsizetype close = line.indexOf(QLatin1Char('"'), pos + 1);
-    if (close < 0) {
+    const void* found = std::memchr(line.data() + pos + 1, '"', size_t(line.size() - pos - 1));
+    if (!found) {
         return false;
     }
+    const qsizetype close = static_cast<const char*>(found) - line.data();
     begin = pos + 1;
     length = close - pos - 1;
     pos = close + 1;
@@ -31,35 +92,35 @@ bool takeQuoted(QStringView line, qsizetype& pos, qsizetype& begin, qsizetype& l
 }
 
 // "-?digits[.digits]" with at least one digit, up to four decimals.
-std::optional<LedgerErrorKind> parseAmount(QStringView text, Amount& out) {
+std::optional<LedgerErrorKind> parseAmount(QByteArrayView text, Amount& out) {
     qsizetype pos = 0;
-    const bool negative = !text.isEmpty() && text[0] == QLatin1Char('-');
+    const bool negative = !text.isEmpty() && text[0] == '-';
     if (negative) {
         ++pos;
     }
     std::int64_t units = 0;
     int digits = 0;
     bool overflow = false;
-    auto addDigit = [&](QChar c, std::int64_t scale) {
+    auto addDigit = [&](char c) {
         std::int64_t next = 0;
-        if (__builtin_mul_overflow(units, scale, &next) ||
-            __builtin_add_overflow(next, static_cast<std::int64_t>(c.unicode() - u'0'), &next)) {
+        if (__builtin_mul_overflow(units, std::int64_t{10}, &next) ||
+            __builtin_add_overflow(next, static_cast<std::int64_t>(c - '0'), &next)) {
             overflow = true;
         }
         units = next;
         ++digits;
     };
-    while (pos < text.size() && isDigit(text[pos])) {
-        addDigit(text[pos++], 10);
+    while (pos < text.size() && isDigitByte(text[pos])) {
+        addDigit(text[pos++]);
     }
     int decimals = 0;
-    if (pos < text.size() && text[pos] == QLatin1Char('.')) {
+    if (pos < text.size() && text[pos] == '.') {
         ++pos;
-        while (pos < text.size() && isDigit(text[pos])) {
+        while (pos < text.size() && isDigitByte(text[pos])) {
             if (++decimals > 4) {
                 return LedgerErrorKind::TooManyDecimals;
             }
-            addDigit(text[pos++], 10);
+            addDigit(text[pos++]);
         }
     }
     if (digits == 0 || pos != text.size()) {
@@ -77,25 +138,29 @@ std::optional<LedgerErrorKind> parseAmount(QStringView text, Amount& out) {
     return std::nullopt;
 }
 
+std::optional<QDate> dateFromBytes(QByteArrayView bytes) {
+    return dateFromText(decode(bytes));
+}
+
 }  // namespace
 
-// Reads one line of source (starting at lineBegin) into a record that
-// shares source.
+// Reads one line of a ledger (starting at lineBegin within source) into a
+// record that points into source.
 struct LedgerLineParser {
-    static std::optional<LedgerErrorKind> parse(const QString& source, qsizetype lineBegin,
-                                                QStringView line, LedgerRecord& record) {
+    static std::optional<LedgerErrorKind> parse(const QByteArray& source, qsizetype lineBegin,
+                                                QByteArrayView line, LedgerRecord& record) {
         qsizetype pos = 0;
         qsizetype dateBegin = 0;
         qsizetype dateLength = 0;
         qsizetype timeBegin = 0;
         qsizetype timeLength = 0;
         if (!takeQuoted(line, pos, dateBegin, dateLength) || pos >= line.size() ||
-            line[pos] != QLatin1Char(',')) {
+            line[pos] != ',') {
             return LedgerErrorKind::Malformed;
         }
         ++pos;
         if (!takeQuoted(line, pos, timeBegin, timeLength) || pos >= line.size() ||
-            line[pos] != QLatin1Char(',')) {
+            line[pos] != ',') {
             return LedgerErrorKind::Malformed;
         }
         ++pos;
@@ -103,42 +168,32 @@ struct LedgerLineParser {
             return kind;
         }
         record.source_ = source;
-        record.dateBegin_ = lineBegin + dateBegin;
-        record.dateLength_ = dateLength;
-        record.timeBegin_ = lineBegin + timeBegin;
-        record.timeLength_ = timeLength;
+        record.dateBegin_ = static_cast<quint32>(lineBegin + dateBegin);
+        record.dateLength_ = static_cast<quint32>(dateLength);
+        record.timeBegin_ = static_cast<quint32>(lineBegin + timeBegin);
+        record.timeLength_ = static_cast<quint32>(timeLength);
         return std::nullopt;
     }
 };
 
-namespace {
-
-struct Line {
-    qsizetype begin;
-    qsizetype length;  // without the line end
-};
-
-QList<Line> splitLines(QByteArrayView bytes) {
-    QList<Line> lines;
-    lines.reserve(bytes.size() / 30 + 1);
-    qsizetype begin = 0;
-    while (begin < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', begin);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
-        if (end < 0) {
-            end = bytes.size();
-        }
-        qsizetype length = end - begin;
-        if (length > 0 && bytes[begin + length - 1] == '\r') {
-            --length;  // CR LF, or a CR the file ends with
-        }
-        lines.append({begin, length});
-        begin = next;
-    }
-    return lines;
+LedgerRecord::LedgerRecord(const QString& dateText, const QString& timeText, Amount amountValue)
+    : amount(amountValue) {
+    QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
+    const QByteArray date = encoder.encode(dateText);
+    const QByteArray time = encoder.encode(timeText);
+    source_ = date + time;
+    dateLength_ = static_cast<quint32>(date.size());
+    timeBegin_ = static_cast<quint32>(date.size());
+    timeLength_ = static_cast<quint32>(time.size());
 }
 
-}  // namespace
+QString LedgerRecord::dateText() const {
+    return decode(dateBytes());
+}
+
+QString LedgerRecord::timeText() const {
+    return decode(timeBytes());
+}
 
 QString LedgerError::reason() const {
     switch (kind) {
@@ -193,70 +248,36 @@ std::optional<QDate> dateFromText(QStringView text) {
     return date;
 }
 
-ParsedLedger parseLedger(QByteArrayView bytes) {
+ParsedLedger parseLedger(const QByteArray& source) {
     ParsedLedger result;
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-
-    // Only bytes that do not decode need the lines found in the bytes: the
-    // lines before the bad one are decoded one by one, and reading stops
-    // there.
-    qsizetype badEncodingLine = -1;
-    QList<Line> byteLines;
-    if (decoder.hasError()) {
-        byteLines = splitLines(bytes);
-        for (qsizetype i = 0; i < byteLines.size(); ++i) {
-            QStringDecoder lineDecoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-            const QString decoded =
-                lineDecoder.decode(bytes.sliced(byteLines[i].begin, byteLines[i].length));
-            if (lineDecoder.hasError()) {
-                badEncodingLine = i;
-                break;
-            }
-        }
-        if (badEncodingLine < 0) {
-            badEncodingLine = std::max<qsizetype>(0, byteLines.size() - 1);
-        }
-        text.clear();
+    // Offsets into a ledger are 32-bit; a file of 4 GiB is no ledger.
+    if (source.size() >= static_cast<qsizetype>(std::numeric_limits<quint32>::max())) {
+        result.error = LedgerError{1, LedgerErrorKind::TooManyRecords};
+        return result;
     }
+    // When the bytes are not all code page 932, reading stops at the first
+    // line that is not.
+    const bool validEncoding = isValidEncoding(source);
 
-    result.records.reserve(bytes.size() / 30 + 1);
+    result.records.reserve(source.size() / 30 + 1);
     int lastRecordLine = 0;
-    qsizetype textPos = 0;
-    for (int lineNumber = 1;; ++lineNumber) {
-        QString lineSource;
-        qsizetype lineBegin = 0;
-        qsizetype lineLength = 0;
-        if (badEncodingLine < 0) {
-            if (textPos >= text.size()) {
-                break;
-            }
-            // Code page 932 maps every byte below 0x80 to itself and no trail
-            // byte is below 0x40, so the decoded text breaks into lines where
-            // the bytes do.
-            qsizetype end = text.indexOf(QLatin1Char('\n'), textPos);
-            const qsizetype next = end < 0 ? text.size() : end + 1;
-            if (end < 0) {
-                end = text.size();
-            }
-            if (end > textPos && text.at(end - 1) == QLatin1Char('\r')) {
-                --end;
-            }
-            lineSource = text;
-            lineBegin = textPos;
-            lineLength = end - textPos;
-            textPos = next;
-        } else {
-            const qsizetype i = lineNumber - 1;
-            if (i == badEncodingLine) {
-                result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
-                break;
-            }
-            QStringDecoder lineDecoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-            lineSource = lineDecoder.decode(bytes.sliced(byteLines[i].begin, byteLines[i].length));
-            lineLength = lineSource.size();
+    qsizetype begin = 0;
+    for (int lineNumber = 1; begin < source.size(); ++lineNumber) {
+        const void* newline =
+            std::memchr(source.constData() + begin, '\n', size_t(source.size() - begin));
+        qsizetype end =
+            newline ? static_cast<const char*>(newline) - source.constData() : source.size();
+        const qsizetype next = newline ? end + 1 : source.size();
+        if (end > begin && source.at(end - 1) == '\r') {
+            --end;  // CR LF, or a CR the file ends with
         }
-        const QStringView line = QStringView(lineSource).sliced(lineBegin, lineLength);
+        const QByteArrayView line = QByteArrayView(source).sliced(begin, end - begin);
+        const qsizetype lineBegin = begin;
+        begin = next;
+        if (!validEncoding && !isValidEncoding(line)) {
+            result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
+            break;
+        }
         if (line.isEmpty()) {
             continue;
         }
@@ -265,43 +286,43 @@ ParsedLedger parseLedger(QByteArrayView bytes) {
             break;
         }
         LedgerRecord record;
-        if (auto kind = LedgerLineParser::parse(lineSource, lineBegin, line, record)) {
+        if (auto kind = LedgerLineParser::parse(source, lineBegin, line, record)) {
             result.error = LedgerError{lineNumber, *kind};
             break;
         }
-        if (result.records.isEmpty() && !dateFromText(record.dateText())) {
+        if (result.records.isEmpty() && !dateFromBytes(record.dateBytes())) {
             result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidDate};
             break;
         }
         result.records.append(std::move(record));
         lastRecordLine = lineNumber;
     }
+    if (!validEncoding && !result.error) {
+        // Invalid bytes that no single line shows (a character cut by a
+        // line end): blame the last line.
+        result.error = LedgerError{std::max(1, lastRecordLine), LedgerErrorKind::InvalidEncoding};
+        if (!result.records.isEmpty()) {
+            result.records.removeLast();
+        }
+    }
 
     // The schedule counts from the first and to the last date; the dates in
     // between are only shown, as they stand.
     if (!result.error && !result.records.isEmpty() &&
-        !dateFromText(result.records.last().dateText())) {
+        !dateFromBytes(result.records.last().dateBytes())) {
         result.error = LedgerError{lastRecordLine, LedgerErrorKind::InvalidDate};
         result.records.removeLast();
     }
     return result;
 }
 
-LedgerRecord::LedgerRecord(const QString& dateText, const QString& timeText, Amount amountValue)
-    : amount(amountValue),
-      source_(dateText + timeText),
-      dateLength_(dateText.size()),
-      timeBegin_(dateText.size()),
-      timeLength_(timeText.size()) {}
-
 QByteArray encodeRecord(const LedgerRecord& record) {
-    QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
     QByteArray line;
     line.reserve(40);
     line += '"';
-    line += encoder.encode(record.dateText());
+    line += record.dateBytes();
     line += "\",\"";
-    line += encoder.encode(record.timeText());
+    line += record.timeBytes();
     line += "\",";
     line += decimalText(record.amount).toLatin1();
     line += "\r\n";

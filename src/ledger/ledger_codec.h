@@ -14,30 +14,38 @@
 namespace hibi {
 
 // One deposit. The date and time texts are kept as stored, without the
-// quotes. A record read from a ledger shares the ledger's decoded text
-// instead of holding strings of its own, so a long history loads without one
-// allocation per field.
+// quotes. A record read from a ledger points into the ledger's bytes instead
+// of holding strings of its own, so a long history loads without an
+// allocation per field; the texts are decoded when they are asked for.
 class LedgerRecord {
   public:
     LedgerRecord() = default;
     LedgerRecord(const QString& dateText, const QString& timeText, Amount amount);
 
-    QStringView dateText() const { return QStringView(source_).sliced(dateBegin_, dateLength_); }
-    QStringView timeText() const { return QStringView(source_).sliced(timeBegin_, timeLength_); }
+    QString dateText() const;
+    QString timeText() const;
+    // The texts as the ledger stores them, in code page 932.
+    QByteArrayView dateBytes() const {
+        return QByteArrayView(source_).sliced(dateBegin_, dateLength_);
+    }
+    QByteArrayView timeBytes() const {
+        return QByteArrayView(source_).sliced(timeBegin_, timeLength_);
+    }
 
     Amount amount;
 
     friend bool operator==(const LedgerRecord& a, const LedgerRecord& b) {
-        return a.amount == b.amount && a.dateText() == b.dateText() && a.timeText() == b.timeText();
+        return a.amount == b.amount && a.dateBytes() == b.dateBytes() &&
+               a.timeBytes() == b.timeBytes();
     }
 
   private:
     friend struct LedgerLineParser;
-    QString source_;
-    qsizetype dateBegin_ = 0;
-    qsizetype dateLength_ = 0;
-    qsizetype timeBegin_ = 0;
-    qsizetype timeLength_ = 0;
+    QByteArray source_;
+    quint32 dateBegin_ = 0;
+    quint32 dateLength_ = 0;
+    quint32 timeBegin_ = 0;
+    quint32 timeLength_ = 0;
 };
 
 // The most records a ledger may hold: the history table counts its rows,
@@ -70,7 +78,7 @@ struct ParsedLedger {
 
 // Reads a whole ledger. Never throws. Empty lines are skipped; LF alone is
 // accepted as a line end; the last record may lack its CR LF.
-ParsedLedger parseLedger(QByteArrayView bytes);
+ParsedLedger parseLedger(const QByteArray& bytes);
 
 // The date a date text names ("2009年04月01日"; one-digit month and day are
 // read too), or nothing when it names no calendar date.

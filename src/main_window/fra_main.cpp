@@ -96,9 +96,9 @@ struct fraMain::LoadedHistory {
             case 0:
                 return hibi::rowNumberText(row);
             case 1:
-                return record.dateText().toString();
+                return record.dateText();
             case 2:
-                return record.timeText().toString();
+                return record.timeText();
             case 3:
                 return hibi::moneyText(record.amount);
             case 4:
@@ -444,9 +444,9 @@ void fraMain::AddEveryRow(const hibi::LedgerRecord& record) {
     grid.setCol(0);
     grid.setText(QString::number(grid.row()));
     grid.setCol(1);
-    grid.setText(record.dateText().toString());
+    grid.setText(record.dateText());
     grid.setCol(2);
-    grid.setText(record.timeText().toString());
+    grid.setText(record.timeText());
     grid.setCol(3);
     grid.setText(hibi::moneyText(record.amount));
     state_.curRuikei = state_.curRuikei + record.amount;

@@ -46,9 +46,9 @@ class LedgerCodec : public QObject {
         const hibi::ParsedLedger parsed = parseLedger(kWorkedExample);
         QVERIFY(!parsed.error);
         QCOMPARE(parsed.records.size(), 3);
-        QCOMPARE(parsed.records[0].dateText().toString(), QStringLiteral("2009年04月01日"));
-        QCOMPARE(parsed.records[0].timeText().toString(), QStringLiteral("07:30:15"));
-        QCOMPARE(parsed.records[2].dateText().toString(), QStringLiteral("2009年04月05日"));
+        QCOMPARE(parsed.records[0].dateText(), QStringLiteral("2009年04月01日"));
+        QCOMPARE(parsed.records[0].timeText(), QStringLiteral("07:30:15"));
+        QCOMPARE(parsed.records[2].dateText(), QStringLiteral("2009年04月05日"));
         QCOMPARE(parsed.records[0].amount, Amount::fromYen(1));
         QCOMPARE(parsed.records[1].amount, Amount::fromYen(2));
         QCOMPARE(parsed.records[2].amount, Amount::fromYen(12));
@@ -80,7 +80,7 @@ class LedgerCodec : public QObject {
         const hibi::ParsedLedger parsed = parseLedger(odd);
         QVERIFY(!parsed.error);
         QCOMPARE(parsed.records[0].amount, Amount::fromUnits(125000));
-        QCOMPARE(parsed.records[1].dateText().toString(), QStringLiteral("2009年02月30日"));
+        QCOMPARE(parsed.records[1].dateText(), QStringLiteral("2009年02月30日"));
         QCOMPARE(parsed.records[1].amount, Amount::fromUnits(-1));
         QCOMPARE(parsed.records[2].amount, Amount::fromYen(7));
     }
