@@ -376,6 +376,7 @@ class DepositResetHelp : public QObject {
         HelpViewer& help = f.window->helpViewer();
         help.setViewerProgram(viewer);
         press(f, "cmdHelp");
+        QTRY_COMPARE(readBytes(log).count('\n'), 1);
         press(f, "cmdsyoukai");
         QTRY_COMPARE(readBytes(log).count('\n'), 2);
         QCOMPARE(QString::fromUtf8(readBytes(log)),
