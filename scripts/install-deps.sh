@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
           fonts-ipafont-gothic)
 if [[ "${1:-build}" == test ]]; then
     packages+=(xvfb xauth x11-utils xdotool faketime libfaketime imagemagick
-              desktop-file-utils appstream dpkg-dev)
+              desktop-file-utils appstream dpkg-dev python3)
 fi
 
 missing=()

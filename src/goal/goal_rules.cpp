@@ -1,6 +1,7 @@
 #include "goal/goal_rules.h"
 
 #include <QByteArray>
+#include <QLocale>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -111,7 +112,9 @@ QString goalValueText(double value) {
     if (value == 0.0) {
         return QStringLiteral("0");  // never "-0"
     }
-    QString text = QString::number(value, 'g', 15);
+    // The shortest text that reads back as the same number, so that a saved
+    // goal rounds the same way after a restart.
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
     text.replace(QLatin1Char('e'), QLatin1Char('E'));
     return text;
 }

@@ -44,6 +44,14 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
         file.cancelWriting();
         return reason;
     }
+    // QSaveFile does not look at the result of its own sync; a disk that
+    // cannot keep the data must stop the save before the rename.
+    errno = 0;
+    if (::fdatasync(file.handle()) != 0) {
+        const QString reason = systemReason(errno);
+        file.cancelWriting();
+        return reason;
+    }
     errno = 0;
     if (!file.commit()) {
         return errno != 0 ? systemReason(errno) : file.errorString();

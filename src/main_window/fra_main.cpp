@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QToolButton>
 #include <memory>
+#include <stdexcept>
 
 #include "goal/goal_file.h"
 #include "goal/goal_rules.h"
@@ -363,6 +364,10 @@ void fraMain::LoadEvery() {
     bool computed = true;
     try {
         schedule = hibi::computeSchedule(records, today);
+    } catch (const std::invalid_argument&) {
+        // Reading stopped at a bad line and the last record it kept has no
+        // date to count to; the ledger is already reported as unreadable.
+        computed = false;
     } catch (const hibi::OverflowError&) {
         computed = false;
         if (depositBlock_ == DepositBlock::None) {

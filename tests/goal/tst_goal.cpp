@@ -100,7 +100,13 @@ class GoalTest : public QObject {
         QCOMPARE(hibi::goalDaysFromBoxText(u"abc"), Integer::of(0));
         QVERIFY(!hibi::goalDaysFromBoxText(u"99999"));
         QCOMPARE(hibi::goalValueText(0.00001), QStringLiteral("1E-05"));
-        QCOMPARE(hibi::goalValueText(0.1 + 0.2), QStringLiteral("0.3"));
+        // Whatever is saved reads back as the same goal.
+        QCOMPARE(hibi::goalValueText(0.1 + 0.2), QStringLiteral("0.30000000000000004"));
+        entry = hibi::goalFromTypedText(u"2.5000000000000004");
+        QCOMPARE(entry->days, Integer::of(3));
+        QCOMPARE(
+            hibi::goalDaysFromFileContent(hibi::goalValueText(entry->value).toLatin1() + "\r\n"),
+            Integer::of(3));
     }
 
     void goalFileContents() {

@@ -256,6 +256,25 @@ class StartUp : public QObject {
         checkNoPlaceholders(f);
     }
 
+    void aBadLineAfterAnOddDateIsReportedNotFatal() {
+        // Reading stops at the broken third line; the last record it kept
+        // has a date text that names no day, so there is nothing to count to.
+        WindowFixture f(at(2031, 6, 10));
+        const QByteArray bad = ledgerLine(QDate(2031, 6, 1), "08:30:00", "1") +
+                               hibi::testing::sjis(QStringLiteral(
+                                   "\"2031年06月xx日\",\"08:30:00\",2\r\n\"broken\r\n"));
+        f.writeLedger(bad);
+        f.start();
+        QCOMPARE(f.grid()->rows(), 3);
+        QCOMPARE(f.grid()->cellText(2, 4), QStringLiteral("¥3"));
+        QVERIFY(!f.button("cmdEveryHozon")->isEnabled());
+        QVERIFY(f.button("cmdEveryClr")->isEnabled());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("3 行目")));
+        QCOMPARE(readBytes(f.ledgerPath()), bad);
+    }
+
     void twoSpellingsOfTheLedgerAreReported() {
         WindowFixture f(at(2009, 4, 6));
         f.writeLedger(aprilFirstAndSecond());

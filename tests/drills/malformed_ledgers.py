@@ -1,0 +1,384 @@
+#!/usr/bin/env python3
+"""Malformed ledgers, made from a valid one, and what the program should make
+of each.
+
+  malformed_ledgers.py OUT_DIR [--count N] [--seed S]
+writes N ledgers (and index.tsv: file, kind, expectation) for a look by hand.
+
+expect() reads a ledger the way the program promises to (README: Shift-JIS
+lines "YYYY年MM月DD日","hh:mm:ss",amount, up to four decimals, empty lines
+and LF-only line ends accepted, only the first and the last date counted) and
+tells "reject" (a message at start-up, no deposit, the file untouched),
+"accept" with the amount a deposit on TODAY must record, or "unsure" where the
+answer turns on details this model does not pin down (bytes where code page
+932 tables differ, sums at the edge of the counters).
+"""
+
+import argparse
+import datetime
+import os
+import random
+import re
+
+TODAY = datetime.date(2031, 6, 15)
+FIRST = datetime.date(2031, 6, 1)
+MAX_RECORDS = 32766
+INT64_MAX = 2**63 - 1
+
+NEN, TSUKI, HI = "年".encode("cp932"), "月".encode("cp932"), "日".encode("cp932")
+
+
+def line(day, amount, clock="08:30:00", date_text=None):
+    date = date_text if date_text is not None else f"{day.year:04d}年{day.month:02d}月{day.day:02d}日"
+    return f'"{date}","{clock}",{amount}\r\n'.encode("cp932")
+
+
+def valid_ledger(rng):
+    """Three to eight records from FIRST on, some days missed, each paying
+    that day and the days missed before it, as the program would."""
+    records = []
+    day_index = 0
+    last_paid = -1
+    for _ in range(rng.randint(3, 8)):
+        amount = sum(k + 1 for k in range(last_paid + 1, day_index + 1))
+        records.append((FIRST + datetime.timedelta(days=day_index), amount))
+        last_paid = day_index
+        day_index += rng.choice([1, 1, 1, 2])
+        if FIRST + datetime.timedelta(days=day_index) >= TODAY:
+            break
+    return records
+
+
+def render(records):
+    return b"".join(line(day, amount) for day, amount in records)
+
+
+# --- what the program should do ------------------------------------------------
+
+# Bytes where code page 932 tables disagree (single bytes 0x80, 0xA0, 0xFD-0xFF,
+# the user-defined and vendor rows): the model does not guess.
+_UNSURE_LEAD = set(range(0x85, 0x89)) | set(range(0xEB, 0xFD))
+_UNSURE_SINGLE = {0x80, 0xA0, 0xFD, 0xFE, 0xFF}
+
+
+def _unsure_bytes(data):
+    i = 0
+    while i < len(data):
+        b = data[i]
+        if b in _UNSURE_SINGLE or b in _UNSURE_LEAD:
+            return True
+        if 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC:
+            i += 2
+        else:
+            i += 1
+    return False
+
+
+_DATE = re.compile(r"(\d{4})年(\d{1,2})月(\d{1,2})日", re.ASCII)
+_AMOUNT = re.compile(r"(-?)(\d*)(?:\.(\d*))?", re.ASCII)
+
+
+def date_of(text):
+    m = _DATE.fullmatch(text)
+    if not m or int(m.group(1)) == 0:
+        return None
+    try:
+        return datetime.date(int(m.group(1)), int(m.group(2)), int(m.group(3)))
+    except ValueError:
+        return None
+
+
+def amount_units(text):
+    """Ten-thousandths of a yen, or a reason."""
+    m = _AMOUNT.fullmatch(text)
+    if not m or not (m.group(2) or m.group(3)):
+        return "malformed"
+    decimals = m.group(3) or ""
+    if len(decimals) > 4:
+        return "decimals"
+    units = int((m.group(2) or "") + decimals.ljust(4, "0") or "0")
+    if units > INT64_MAX:
+        return "range"
+    return -units if m.group(1) else units
+
+
+def expect(data, today=TODAY):
+    """("reject", why) | ("accept", amount due in units, or None when nothing is due)
+    | ("full", why): read, but a deposit is refused with a message | ("unsure", why)"""
+    if _unsure_bytes(data):
+        return ("unsure", "bytes code page tables disagree on")
+    try:
+        text = data.decode("cp932")
+    except UnicodeDecodeError:
+        return ("reject", "encoding")
+    records = []
+    for raw in text.split("\n"):
+        if raw.endswith("\r"):
+            raw = raw[:-1]
+        if not raw:
+            continue
+        if len(records) >= MAX_RECORDS:
+            return ("reject", "too many records")
+        m = re.fullmatch(r'"([^"]*)","([^"]*)",(.*)', raw, re.S)
+        if not m:
+            return ("reject", "malformed")
+        units = amount_units(m.group(3))
+        if isinstance(units, str):
+            return ("reject", units)
+        if not records and not date_of(m.group(1)):
+            return ("reject", "first date")
+        records.append((m.group(1), units))
+    if not records:
+        return ("accept", 10000)  # a new plan: day 1, one yen
+    first, last = date_of(records[0][0]), date_of(records[-1][0])
+    if not last:
+        return ("reject", "last date")
+    running = 0
+    for _, units in records:
+        running += units
+        if abs(running) > INT64_MAX:
+            return ("reject", "sum out of range")
+    if abs(running) > INT64_MAX // 2:
+        return ("unsure", "sum near the amount's limit")
+    if last > today:
+        return ("reject", "clock behind the last date")
+    if first > last:
+        return ("unsure", "first date after the last")
+    k = (today - first).days
+    if k > 32000:
+        return ("reject", "day number out of range") if k > 40000 else ("unsure", "day number near its limit")
+    if len(records) >= MAX_RECORDS:
+        return ("full", "no room for one more record")
+    if last == today:
+        return ("accept", None)
+    gap = (today - last).days
+    due = k + 1
+    if gap > 1:
+        due += sum(range((k + 1) - (gap - 1), k + 1))
+    return ("accept", due * 10000)
+
+
+# --- malformations -------------------------------------------------------------
+
+def _replace_line(data, index, new):
+    lines = data.split(b"\r\n")
+    lines[index] = new
+    return b"\r\n".join(lines)
+
+
+def _line_count(data):
+    return len(data.split(b"\r\n")) - 1
+
+
+def truncated(rng, records):
+    data = render(records)
+    last_start = data.rstrip(b"\r\n").rfind(b"\r\n") + 2
+    return data[: rng.randint(last_start + 1, len(data) - 3)]
+
+
+def bad_quotes(rng, records):
+    data = render(records)
+    i = rng.randrange(_line_count(data))
+    raw = data.split(b"\r\n")[i]
+    quotes = [n for n, b in enumerate(raw) if b == 0x22]
+    choice = rng.randrange(4)
+    if choice == 0:
+        q = rng.choice(quotes)
+        raw = raw[:q] + raw[q + 1:]
+    elif choice == 1:
+        q = rng.choice(quotes)
+        raw = raw[:q] + b'"' + raw[q:]
+    elif choice == 2:
+        raw = raw.replace(b'"', b"'")
+    else:
+        head, _, amount = raw.rpartition(b",")
+        raw = head + b',"' + amount + b'"'
+    return _replace_line(data, i, raw)
+
+
+BAD_DATES = ["2031年02月30日", "2031年13月01日", "2031年00月10日", "0000年01月01日", "31年06月01日",
+             "2031/06/01", "２０３１年06月01日", "", "2031年06月01日 ", "2031年06月32日", "2031年006月1日",
+             "2031年06月01", "2030年02月29日", "abcd年ef月gh日", "2031年6月1日"]
+
+
+def bad_date(rng, records):
+    where = rng.choice(["first", "last", "middle"])
+    index = {"first": 0, "last": len(records) - 1, "middle": rng.randrange(1, len(records) - 1)}[where]
+    text = rng.choice(BAD_DATES)
+    out = b""
+    for n, (day, amount) in enumerate(records):
+        out += line(day, amount, date_text=text if n == index else None)
+    return out
+
+
+def bad_date_then_bad_line(rng, records):
+    """The reader stops at a broken line, and the record it read last has a
+    date that names no day (dates between the first and the last are not
+    checked while reading)."""
+    n = rng.randrange(1, len(records))
+    out = b""
+    for i, (day, amount) in enumerate(records[: n + 1]):
+        out += line(day, amount, date_text=rng.choice(BAD_DATES[:-1]) if i == n else None)
+    return out + rng.choice([b'"broken\r\n', line(TODAY, 1)[:-4] + b"\r\n", b"x\r\n"])
+
+
+INVALID_BYTES = [b"\x81", b"\x81\x7f", b"\x9f\x20", b"\xe0\x0a", b"\xff", b"\x80", b"\xa0", b"\xfd",
+                 b"\xf0\x40", b"\x85\x40", b"\x82", b"\xef\xfc"]
+
+
+def invalid_cp932(rng, records):
+    data = render(records)
+    bad = rng.choice(INVALID_BYTES)
+    spot = rng.choice(["date", "time", "amount", "end", "line end"])
+    lines = data.split(b"\r\n")
+    i = rng.randrange(len(lines) - 1)
+    if spot == "date":
+        lines[i] = lines[i][:1] + bad + lines[i][1:]
+    elif spot == "time":
+        lines[i] = lines[i].replace(b'","', b'","' + bad, 1)
+    elif spot == "amount":
+        lines[i] = lines[i] + bad
+    elif spot == "end":
+        return data + bad
+    else:
+        lines[i] = lines[i] + bad
+        return b"\r\n".join(lines)
+    return b"\r\n".join(lines)
+
+
+HUGE = ["922337203685477.5807", "922337203685477.5808", "922337203685478", "99999999999999999999",
+        "-922337203685477.5807", "-922337203685477.5808", "1" + "0" * 40, "461168601842738.7904",
+        "1e10", "0x10", "１２３"]
+
+
+def huge_amount(rng, records):
+    data = render(records)
+    i = rng.randrange(_line_count(data))
+    raw = data.split(b"\r\n")[i]
+    head, _, _ = raw.rpartition(b",")
+    amount = rng.choice(HUGE)
+    data = _replace_line(data, i, head + b"," + amount.encode("cp932"))
+    if rng.random() < 0.3:
+        # Two in-range amounts that overflow together.
+        data = _replace_line(data, (i + 1) % _line_count(data), head + b",922337203685477")
+    return data
+
+
+def decimals(rng, records):
+    data = render(records)
+    i = rng.randrange(_line_count(data))
+    raw = data.split(b"\r\n")[i]
+    head, _, amount = raw.rpartition(b",")
+    tail = rng.choice([".12345", ".00000", ".1234", ".5", ".", ".000000000000000000001", ".1.2", "..5"])
+    return _replace_line(data, i, head + b"," + amount + tail.encode())
+
+
+def byte_flips(rng, records):
+    data = bytearray(render(records))
+    for _ in range(rng.randint(1, 3)):
+        data[rng.randrange(len(data))] = rng.randrange(256)
+    return bytes(data)
+
+
+def structure(rng, records):
+    data = render(records)
+    choice = rng.randrange(12)
+    if choice == 0:
+        return data.replace(b"\r\n", b',"x"\r\n', 1)  # a fourth field
+    if choice == 1:
+        raw = data.split(b"\r\n")[0]
+        return _replace_line(data, 0, raw.rpartition(b",")[0])  # no amount
+    if choice == 2:
+        raw = data.split(b"\r\n")[0]
+        return _replace_line(data, 0, raw.rpartition(b",")[0] + b",")  # empty amount
+    if choice == 3:
+        return data.replace(b'","', b'", "', 1)  # a blank after a comma
+    if choice == 4:
+        return data.replace(b",", b"\t")
+    if choice == 5:
+        return data.replace(b"\r\n", b"\r\n\x00", 1)
+    if choice == 6:
+        return b"\xef\xbb\xbf" + data  # a UTF-8 byte order mark
+    if choice == 7:
+        return data.replace(b"\r\n", b"\r")  # old Mac line ends: one long line
+    if choice == 8:
+        return data.decode("cp932").encode("utf-8")  # saved as UTF-8
+    if choice == 9:
+        return data + b" \r\n"  # a line of one blank
+    if choice == 10:
+        return data.replace(b"\r\n", b"\r\n\r\n").replace(b"\r\n", b"\n")  # blank lines, LF only: valid
+    return data[:-2]  # no final line end: valid
+
+
+def dates_out_of_order(rng, records):
+    choice = rng.randrange(4)
+    if choice == 0:  # the last deposit is in the future
+        records = records + [(TODAY + datetime.timedelta(days=rng.randint(1, 400)), 1)]
+    elif choice == 1:  # the plan began over 40,000 days ago
+        records = [(datetime.date(1900, 1, 1), 1)] + records
+    elif choice == 2:  # the first date after the last one
+        records = [(records[-1][0] + datetime.timedelta(days=3), 1)] + records
+    else:  # the last deposit was today
+        records = records + [(TODAY, 5)]
+    return render(records)
+
+
+def too_many(rng, records):
+    # Dates between the first and the last are only shown: the counts matter.
+    count = MAX_RECORDS + rng.choice([0, 1])
+    return line(FIRST, 1) + line(FIRST + datetime.timedelta(days=1), 1) * (count - 1)
+
+
+def long_line(rng, records):
+    return render(records) + b'"' + b"9" * rng.choice([1000, 100000]) + b'"\r\n'
+
+
+KINDS = [
+    ("truncated", truncated, 12),
+    ("bad quotes", bad_quotes, 10),
+    ("bad date", bad_date, 12),
+    ("bad date, then a bad line", bad_date_then_bad_line, 4),
+    ("invalid cp932", invalid_cp932, 12),
+    ("huge amount", huge_amount, 10),
+    ("decimals", decimals, 8),
+    ("byte flips", byte_flips, 16),
+    ("structure", structure, 12),
+    ("dates", dates_out_of_order, 6),
+    ("long line", long_line, 1),
+]
+
+
+def generate(count, seed, with_big=True):
+    """count (kind, bytes) pairs; the first ones take each kind in turn."""
+    rng = random.Random(seed)
+    kinds = [k for k in KINDS if with_big or k[0] != "too many"]
+    if with_big:
+        kinds = kinds + [("too many records", too_many, 0)]
+    out = []
+    for n in range(count):
+        if n < len(kinds):
+            kind = kinds[n]
+        else:
+            kind = rng.choices(kinds, weights=[w for _, _, w in kinds])[0]
+        name, make, _ = kind
+        out.append((name, make(rng, valid_ledger(rng))))
+    return out
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("out")
+    parser.add_argument("--count", type=int, default=1000)
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    with open(os.path.join(args.out, "index.tsv"), "w", encoding="utf-8") as index:
+        for n, (kind, data) in enumerate(generate(args.count, args.seed)):
+            name = f"{n:04d}.txt"
+            with open(os.path.join(args.out, name), "wb") as f:
+                f.write(data)
+            index.write(f"{name}\t{kind}\t{expect(data)}\n")
+
+
+if __name__ == "__main__":
+    main()
