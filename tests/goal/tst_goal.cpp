@@ -163,14 +163,8 @@ class GoalTest : public QObject {
         QVERIFY(writeBytes(path, "365\r\n"));
         std::optional<QString> message;
         {
-            rlimit saved{};
-            getrlimit(RLIMIT_FSIZE, &saved);
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit lowered = saved;
-            lowered.rlim_cur = 3;
-            setrlimit(RLIMIT_FSIZE, &lowered);
+            const hibi::testing::FileSizeLimit full(3);
             message = goal.save(1000);
-            setrlimit(RLIMIT_FSIZE, &saved);
         }
         QVERIFY(message);
         QVERIFY(message->contains(QStringLiteral("目標ヒビノボリ.txt")));

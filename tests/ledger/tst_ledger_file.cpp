@@ -15,6 +15,7 @@ using hibi::Amount;
 using hibi::LedgerFile;
 using hibi::LedgerFileProblem;
 using hibi::LedgerRecord;
+using hibi::testing::FileSizeLimit;
 using hibi::testing::readBytes;
 using hibi::testing::sjis;
 using hibi::testing::writeBytes;
@@ -42,23 +43,6 @@ int asUnprivilegedUser(Body body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
-
-// Makes every write past limit bytes fail with "File too large", as a full
-// disk would, for the life of the object.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t limit) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-  private:
-    rlimit saved_{};
-};
 
 }  // namespace
 

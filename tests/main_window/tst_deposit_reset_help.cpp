@@ -10,7 +10,9 @@
 #include "window_fixture.h"
 
 using hibi::MessageBox;
+using hibi::testing::FileSizeLimit;
 using hibi::testing::ledgerLine;
+using hibi::testing::NoNewFiles;
 using hibi::testing::readBytes;
 using hibi::testing::sjis;
 using hibi::testing::WindowFixture;
@@ -25,41 +27,6 @@ QDateTime at(int year, int month, int day, int hour = 12, int minute = 0, int se
 const QByteArray kApril1 = ledgerLine(QDate(2009, 4, 1), "07:30:15", "1");
 const QByteArray kApril2 = ledgerLine(QDate(2009, 4, 2), "07:28:40", "2");
 const QByteArray kApril5 = sjis(QStringLiteral("\"2009年04月05日\",\"21:05:33\",12\r\n"));
-
-// Writes past limit bytes fail with "File too large", as on a full disk.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t limit) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-  private:
-    rlimit saved_{};
-};
-
-// No new file can be opened (too many open files) while this lives.
-class NoNewFiles {
-  public:
-    NoNewFiles() {
-        getrlimit(RLIMIT_NOFILE, &saved_);
-        rlim_t lowestFree = 0;
-        while (fcntl(static_cast<int>(lowestFree), F_GETFD) != -1) {
-            ++lowestFree;
-        }
-        rlimit lowered = saved_;
-        lowered.rlim_cur = lowestFree;
-        setrlimit(RLIMIT_NOFILE, &lowered);
-    }
-    ~NoNewFiles() { setrlimit(RLIMIT_NOFILE, &saved_); }
-
-  private:
-    rlimit saved_{};
-};
 
 // What the window shows, to compare before and after an operation that must
 // change nothing.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/resource.h>
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,5 +13,26 @@ QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Text as code page 932 bytes (for fixtures with 年月日).
 QByteArray sjis(const QString& text);
+
+// Makes every write past limit bytes fail with "File too large", as a full
+// disk would, for the life of the object. Root is held to it too.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t limit);
+    ~FileSizeLimit();
+
+  private:
+    rlimit saved_{};
+};
+
+// No new file can be opened (too many open files) for the life of the object.
+class NoNewFiles {
+  public:
+    NoNewFiles();
+    ~NoNewFiles();
+
+  private:
+    rlimit saved_{};
+};
 
 }  // namespace hibi::testing
