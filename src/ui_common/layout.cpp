@@ -8,7 +8,8 @@ namespace hibi {
 namespace {
 
 QString firstInstalled(const QStringList& wanted) {
-    const QStringList families = QFontDatabase::families();
+    // Asking the font database for every family is slow; ask once.
+    static const QStringList families = QFontDatabase::families();
     for (const QString& family : wanted) {
         if (families.contains(family, Qt::CaseInsensitive)) {
             return family;
