@@ -16,6 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parsed.error && parsed.error->line < 1) {
         std::abort();
     }
+    // The check that keeps no records must agree with the reader.
+    const hibi::LedgerCheck check = hibi::checkLedger(bytes);
+    if (check.recordCount != parsed.records.size() || check.error != parsed.error) {
+        std::abort();
+    }
     // Whatever the reader accepts must survive being written and read back.
     QByteArray rewritten;
     for (const hibi::LedgerRecord& record : parsed.records) {

@@ -31,6 +31,11 @@ void syncDirectory(const QString& dir) {
 }  // namespace
 
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content) {
+    return writeFileAtomically(path, {QByteArrayView(content)});
+}
+
+std::optional<QString> writeFileAtomically(const QString& path,
+                                           std::initializer_list<QByteArrayView> pieces) {
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
     // count: a buffered QSaveFile can commit a truncated file.
@@ -38,11 +43,13 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return errno != 0 ? systemReason(errno) : file.errorString();
     }
-    errno = 0;
-    if (file.write(content) != content.size()) {
-        const QString reason = errno != 0 ? systemReason(errno) : file.errorString();
-        file.cancelWriting();
-        return reason;
+    for (const QByteArrayView piece : pieces) {
+        errno = 0;
+        if (file.write(piece.data(), piece.size()) != piece.size()) {
+            const QString reason = errno != 0 ? systemReason(errno) : file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
     }
     // QSaveFile does not look at the result of its own sync; a disk that
     // cannot keep the data must stop the save before the rename.
@@ -99,6 +106,36 @@ FileBytes readWholeFile(const QString& path) {
         result.content.clear();
     }
     return result;
+}
+
+FileComparison compareWithFile(const QString& path, QByteArrayView expected) {
+    FileComparison result;
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        result.error = errno != 0 ? systemReason(errno) : file.errorString();
+        return result;
+    }
+    constexpr qsizetype kPiece = 64 * 1024;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    qsizetype offset = 0;
+    for (;;) {
+        errno = 0;
+        const qint64 got = file.read(piece.data(), kPiece);
+        if (got < 0) {
+            result.error = errno != 0 ? systemReason(errno) : file.errorString();
+            return result;
+        }
+        if (got == 0) {
+            result.same = offset == expected.size();
+            return result;
+        }
+        if (offset + got > expected.size() ||
+            std::memcmp(piece.constData(), expected.data() + offset, size_t(got)) != 0) {
+            return result;
+        }
+        offset += got;
+    }
 }
 
 }  // namespace hibi

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <optional>
 
 namespace hibi {
@@ -12,6 +14,10 @@ namespace hibi {
 // the directory entry is flushed too. On failure the old file is left as it
 // was and the operating system's reason is returned.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content);
+// The same, with the content given in pieces that are written one after the
+// other, so that a long file plus a line needs no copy of the whole.
+std::optional<QString> writeFileAtomically(const QString& path,
+                                           std::initializer_list<QByteArrayView> pieces);
 
 // Finds a data file in dir whose name is baseName plus an extension that
 // matches extension in any letter case ("ヒビノボリ.TXT" for "ヒビノボリ", "txt").
@@ -28,5 +34,13 @@ struct FileBytes {
     std::optional<QString> error;
 };
 FileBytes readWholeFile(const QString& path);
+
+// Whether the file holds exactly the expected bytes. It is read in small
+// pieces, so a long file is compared without a copy of it in memory.
+struct FileComparison {
+    bool same = false;
+    std::optional<QString> error;  // the operating system's reason
+};
+FileComparison compareWithFile(const QString& path, QByteArrayView expected);
 
 }  // namespace hibi

@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "ledger/text_formats.h"
 
@@ -144,16 +145,28 @@ std::optional<QDate> dateFromBytes(QByteArrayView bytes) {
 
 }  // namespace
 
-// Reads one line of a ledger (starting at lineBegin within source) into a
-// record that points into source.
+// Reads one line of a ledger into a record that points into the ledger's
+// shared bytes, or reports why the line is not a record.
 struct LedgerLineParser {
-    static std::optional<LedgerErrorKind> parse(const QByteArray& source, qsizetype lineBegin,
-                                                QByteArrayView line, LedgerRecord& record) {
+    using Shared = QExplicitlySharedDataPointer<LedgerRecord::SharedBytes>;
+
+    // Where a line's fields are, as offsets into the whole ledger.
+    struct Fields {
+        quint32 dateBegin = 0;
+        quint16 dateLength = 0;
+        quint16 timeLength = 0;
+        Amount amount;
+    };
+
+    static std::optional<LedgerErrorKind> parse(QByteArrayView line, qsizetype lineBegin,
+                                                Fields& fields) {
         qsizetype pos = 0;
         qsizetype dateBegin = 0;
         qsizetype dateLength = 0;
         qsizetype timeBegin = 0;
         qsizetype timeLength = 0;
+        // The time must follow the date's closing quote and a comma at once,
+        // which is how a record finds it again.
         if (!takeQuoted(line, pos, dateBegin, dateLength) || pos >= line.size() ||
             line[pos] != ',') {
             return LedgerErrorKind::Malformed;
@@ -164,27 +177,54 @@ struct LedgerLineParser {
             return LedgerErrorKind::Malformed;
         }
         ++pos;
-        if (auto kind = parseAmount(line.sliced(pos), record.amount)) {
+        constexpr qsizetype kMaxField = std::numeric_limits<quint16>::max();
+        if (dateLength > kMaxField || timeLength > kMaxField) {
+            return LedgerErrorKind::Malformed;
+        }
+        if (auto kind = parseAmount(line.sliced(pos), fields.amount)) {
             return kind;
         }
-        record.source_ = source;
-        record.dateBegin_ = static_cast<quint32>(lineBegin + dateBegin);
-        record.dateLength_ = static_cast<quint32>(dateLength);
-        record.timeBegin_ = static_cast<quint32>(lineBegin + timeBegin);
-        record.timeLength_ = static_cast<quint32>(timeLength);
+        fields.dateBegin = static_cast<quint32>(lineBegin + dateBegin);
+        fields.dateLength = static_cast<quint16>(dateLength);
+        fields.timeLength = static_cast<quint16>(timeLength);
         return std::nullopt;
     }
+
+    static LedgerRecord record(const Shared& source, const Fields& fields) {
+        LedgerRecord record;
+        record.amount = fields.amount;
+        record.source_ = source;
+        record.dateBegin_ = fields.dateBegin;
+        record.dateLength_ = fields.dateLength;
+        record.timeLength_ = fields.timeLength;
+        return record;
+    }
+
+    static QByteArrayView dateBytes(const QByteArray& source, const Fields& fields) {
+        return QByteArrayView(source).sliced(fields.dateBegin, fields.dateLength);
+    }
+
+    static Shared share(const QByteArray& bytes) {
+        auto* shared = new LedgerRecord::SharedBytes;
+        shared->bytes = bytes;
+        return Shared(shared);
+    }
 };
+
+static_assert(sizeof(LedgerRecord) == 24, "a long history is held as 24 bytes a record");
 
 LedgerRecord::LedgerRecord(const QString& dateText, const QString& timeText, Amount amountValue)
     : amount(amountValue) {
     QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
     const QByteArray date = encoder.encode(dateText);
     const QByteArray time = encoder.encode(timeText);
-    source_ = date + time;
-    dateLength_ = static_cast<quint32>(date.size());
-    timeBegin_ = static_cast<quint32>(date.size());
-    timeLength_ = static_cast<quint32>(time.size());
+    constexpr qsizetype kMaxField = std::numeric_limits<quint16>::max();
+    if (date.size() > kMaxField || time.size() > kMaxField) {
+        throw std::length_error("a ledger record's date or time text is too long");
+    }
+    source_ = LedgerLineParser::share(date + "\",\"" + time);
+    dateLength_ = static_cast<quint16>(date.size());
+    timeLength_ = static_cast<quint16>(time.size());
 }
 
 QString LedgerRecord::dateText() const {
@@ -248,18 +288,22 @@ std::optional<QDate> dateFromText(QStringView text) {
     return date;
 }
 
-ParsedLedger parseLedger(const QByteArray& source) {
-    ParsedLedger result;
+namespace {
+
+// Reads a ledger line by line and hands each record's fields to the sink
+// (add, dropLast, count). Returns the first bad line's error.
+template <typename Sink>
+std::optional<LedgerError> scanLedger(const QByteArray& source, Sink& sink) {
     // Offsets into a ledger are 32-bit; a file of 4 GiB is no ledger.
     if (source.size() >= static_cast<qsizetype>(std::numeric_limits<quint32>::max())) {
-        result.error = LedgerError{1, LedgerErrorKind::TooManyRecords};
-        return result;
+        return LedgerError{1, LedgerErrorKind::TooManyRecords};
     }
     // When the bytes are not all code page 932, reading stops at the first
     // line that is not.
     const bool validEncoding = isValidEncoding(source);
 
-    result.records.reserve(source.size() / 30 + 1);
+    std::optional<LedgerError> error;
+    LedgerLineParser::Fields last;
     int lastRecordLine = 0;
     qsizetype begin = 0;
     for (int lineNumber = 1; begin < source.size(); ++lineNumber) {
@@ -275,45 +319,77 @@ ParsedLedger parseLedger(const QByteArray& source) {
         const qsizetype lineBegin = begin;
         begin = next;
         if (!validEncoding && !isValidEncoding(line)) {
-            result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
+            error = LedgerError{lineNumber, LedgerErrorKind::InvalidEncoding};
             break;
         }
         if (line.isEmpty()) {
             continue;
         }
-        if (result.records.size() >= kMaxLedgerRecords) {
-            result.error = LedgerError{lineNumber, LedgerErrorKind::TooManyRecords};
+        if (sink.count() >= kMaxLedgerRecords) {
+            error = LedgerError{lineNumber, LedgerErrorKind::TooManyRecords};
             break;
         }
-        LedgerRecord record;
-        if (auto kind = LedgerLineParser::parse(source, lineBegin, line, record)) {
-            result.error = LedgerError{lineNumber, *kind};
+        LedgerLineParser::Fields fields;
+        if (auto kind = LedgerLineParser::parse(line, lineBegin, fields)) {
+            error = LedgerError{lineNumber, *kind};
             break;
         }
-        if (result.records.isEmpty() && !dateFromBytes(record.dateBytes())) {
-            result.error = LedgerError{lineNumber, LedgerErrorKind::InvalidDate};
+        if (sink.count() == 0 && !dateFromBytes(LedgerLineParser::dateBytes(source, fields))) {
+            error = LedgerError{lineNumber, LedgerErrorKind::InvalidDate};
             break;
         }
-        result.records.append(std::move(record));
+        sink.add(fields);
+        last = fields;
         lastRecordLine = lineNumber;
     }
-    if (!validEncoding && !result.error) {
+    if (!validEncoding && !error) {
         // Invalid bytes that no single line shows (a character cut by a
         // line end): blame the last line.
-        result.error = LedgerError{std::max(1, lastRecordLine), LedgerErrorKind::InvalidEncoding};
-        if (!result.records.isEmpty()) {
-            result.records.removeLast();
+        if (sink.count() > 0) {
+            sink.dropLast();
         }
+        return LedgerError{std::max(1, lastRecordLine), LedgerErrorKind::InvalidEncoding};
     }
-
     // The schedule counts from the first and to the last date; the dates in
     // between are only shown, as they stand.
-    if (!result.error && !result.records.isEmpty() &&
-        !dateFromBytes(result.records.last().dateBytes())) {
-        result.error = LedgerError{lastRecordLine, LedgerErrorKind::InvalidDate};
-        result.records.removeLast();
+    if (!error && sink.count() > 0 && !dateFromBytes(LedgerLineParser::dateBytes(source, last))) {
+        sink.dropLast();
+        return LedgerError{lastRecordLine, LedgerErrorKind::InvalidDate};
     }
+    return error;
+}
+
+}  // namespace
+
+ParsedLedger parseLedger(const QByteArray& source) {
+    struct Records {
+        QList<LedgerRecord>& list;
+        LedgerLineParser::Shared shared;
+        qsizetype count() const { return list.size(); }
+        void add(const LedgerLineParser::Fields& fields) {
+            list.append(LedgerLineParser::record(shared, fields));
+        }
+        void dropLast() { list.removeLast(); }
+    };
+    ParsedLedger result;
+    result.records.reserve(source.size() / 30 + 1);
+    Records records{result.records, LedgerLineParser::share(source)};
+    result.error = scanLedger(source, records);
     return result;
+}
+
+LedgerCheck checkLedger(const QByteArray& source) {
+    struct Counter {
+        qsizetype n = 0;
+        qsizetype count() const { return n; }
+        void add(const LedgerLineParser::Fields&) { ++n; }
+        void dropLast() { --n; }
+    };
+    Counter counter;
+    LedgerCheck check;
+    check.error = scanLedger(source, counter);
+    check.recordCount = counter.n;
+    return check;
 }
 
 QByteArray encodeRecord(const LedgerRecord& record) {

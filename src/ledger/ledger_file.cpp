@@ -17,6 +17,11 @@ LedgerFileProblem problem(LedgerFileProblem::Kind kind, QString fileName, QStrin
     return p;
 }
 
+LedgerFileProblem changedOnDisk(const QString& fileName) {
+    return problem(LedgerFileProblem::Kind::ChangedOnDisk, fileName,
+                   QStringLiteral("台帳が読み込み後に変更されています"));
+}
+
 }  // namespace
 
 QString LedgerFile::baseName() {
@@ -91,39 +96,56 @@ std::optional<LedgerFileProblem> LedgerFile::append(
     }
     const Located& file = std::get<Located>(located);
     QByteArray content;
-    if (file.exists) {
+    if (expectedContent) {
+        // The file must still hold what the caller loaded (a missing file
+        // counts as empty). Comparing in pieces spares a second copy of a
+        // long ledger.
+        if (file.exists) {
+            const FileComparison comparison = compareWithFile(file.path, *expectedContent);
+            if (comparison.error) {
+                return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName,
+                               *comparison.error);
+            }
+            if (!comparison.same) {
+                return changedOnDisk(file.fileName);
+            }
+        } else if (!expectedContent->isEmpty()) {
+            return changedOnDisk(file.fileName);
+        }
+        content = *expectedContent;
+    } else if (file.exists) {
         FileBytes bytes = readWholeFile(file.path);
         if (bytes.error) {
             return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName, *bytes.error);
         }
         content = std::move(bytes.content);
     }
-    if (expectedContent && *expectedContent != content) {
-        return problem(LedgerFileProblem::Kind::ChangedOnDisk, file.fileName,
-                       QStringLiteral("台帳が読み込み後に変更されています"));
-    }
-    const ParsedLedger parsed = parseLedger(content);
-    if (parsed.error) {
+    // The records themselves are not needed, only that they all read.
+    const LedgerCheck check = checkLedger(content);
+    if (check.error) {
         return problem(
             LedgerFileProblem::Kind::NotReadable, file.fileName,
-            QStringLiteral("%1 行目: %2").arg(parsed.error->line).arg(parsed.error->reason()));
+            QStringLiteral("%1 行目: %2").arg(check.error->line).arg(check.error->reason()));
     }
-    if (parsed.records.size() >= kMaxLedgerRecords) {
-        return problem(LedgerFileProblem::Kind::NotReadable, file.fileName,
-                       LedgerError{static_cast<int>(parsed.records.size() + 1),
-                                   LedgerErrorKind::TooManyRecords}
-                           .reason());
+    if (check.recordCount >= kMaxLedgerRecords) {
+        return problem(
+            LedgerFileProblem::Kind::NotReadable, file.fileName,
+            LedgerError{static_cast<int>(check.recordCount + 1), LedgerErrorKind::TooManyRecords}
+                .reason());
     }
     // A last line without its line end gets one, so the new record starts
     // a line of its own.
+    QByteArrayView lineEnd;
     if (!content.isEmpty() && !content.endsWith('\n')) {
-        content += content.endsWith('\r') ? "\n" : "\r\n";
+        lineEnd = content.endsWith('\r') ? "\n" : "\r\n";
     }
-    content += encodeRecord(record);
-    if (auto error = writeFileAtomically(file.path, content)) {
+    const QByteArray line = encodeRecord(record);
+    if (auto error = writeFileAtomically(file.path, {content, lineEnd, line})) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
     }
     if (newContent) {
+        content.reserve(content.size() + lineEnd.size() + line.size());
+        content.append(lineEnd).append(line);
         *newContent = std::move(content);
     }
     return std::nullopt;

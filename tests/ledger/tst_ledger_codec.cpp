@@ -83,6 +83,19 @@ class LedgerCodec : public QObject {
         QCOMPARE(parsed.records[1].dateText(), QStringLiteral("2009年02月30日"));
         QCOMPARE(parsed.records[1].amount, Amount::fromUnits(-1));
         QCOMPARE(parsed.records[2].amount, Amount::fromYen(7));
+
+        // A middle text of the longest length a record keeps reads and is
+        // written back as it stood.
+        const QString longest(65535, QLatin1Char('9'));
+        const QByteArray withLongest = line(QStringLiteral("2009年04月01日"), "1", "1") +
+                                       line(QStringLiteral("x"), longest, "2") +
+                                       line(QStringLiteral("2009年04月03日"), "3", "3");
+        const hibi::ParsedLedger longParsed = parseLedger(withLongest);
+        QVERIFY(!longParsed.error);
+        QCOMPARE(longParsed.records[1].timeText(), longest);
+        QCOMPARE(longParsed.records[2].timeText(), QStringLiteral("3"));
+        QCOMPARE(hibi::encodeRecord(longParsed.records[1]),
+                 line(QStringLiteral("x"), longest, "2"));
     }
 
     void stopsAtTheFirstBadLine_data() {
@@ -106,6 +119,8 @@ class LedgerCodec : public QObject {
             << line(d, "07:00:00", "3\r4") << LedgerErrorKind::Malformed;
         QTest::newRow("cut mid-record")
             << sjis("\"" + d + "\",\"07:0") << LedgerErrorKind::Malformed;
+        QTest::newRow("time text too long")
+            << line(d, QString(65536, QLatin1Char('0')), "3") << LedgerErrorKind::Malformed;
         QTest::newRow("five decimals")
             << line(d, "07:00:00", "1.00001") << LedgerErrorKind::TooManyDecimals;
         QTest::newRow("huge amount")
@@ -132,6 +147,10 @@ class LedgerCodec : public QObject {
         QVERIFY(!parsed.error->reason().isEmpty());
         QCOMPARE(parsed.records.size(), 2);  // what came before stays readable
         QCOMPARE(parsed.records[1].amount, Amount::fromYen(2));
+        // The check that keeps no records finds the same.
+        const hibi::LedgerCheck check = hibi::checkLedger(good + bad);
+        QCOMPARE(check.recordCount, 2);
+        QCOMPARE(check.error, parsed.error);
 
         // A bad line in the middle stops reading there, too.
         if (kind != LedgerErrorKind::InvalidDate) {

@@ -191,6 +191,27 @@ class LedgerFileTest : public QObject {
         QVERIFY(QFile::remove(dir.filePath(kName)));
         QVERIFY(
             !ledger.append(record(QStringLiteral("2009年04月01日"), "08:00:00", 1), QByteArray()));
+
+        // A long ledger is compared in pieces: a change past the first piece,
+        // a shorter file and a longer one are all told from the loaded bytes.
+        const QByteArray one = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
+        const QByteArray longLedger = one.repeated(3000);  // 93,000 bytes
+        QByteArray changedLate = longLedger;
+        changedLate[80000] = changedLate[80000] == '1' ? '2' : '1';
+        for (const QByteArray& onDisk : {changedLate, longLedger.chopped(31), longLedger + one}) {
+            QVERIFY(writeBytes(dir.filePath(kName), onDisk));
+            const auto changed =
+                ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), longLedger);
+            QVERIFY(changed);
+            QCOMPARE(changed->kind, LedgerFileProblem::Kind::ChangedOnDisk);
+            QCOMPARE(readBytes(dir.filePath(kName)), onDisk);
+        }
+        QVERIFY(writeBytes(dir.filePath(kName), longLedger));
+        QByteArray written;
+        QVERIFY(!ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), longLedger,
+                               &written));
+        QCOMPARE(written, readBytes(dir.filePath(kName)));
+        QCOMPARE(written.size(), longLedger.size() + 31);
     }
 
     void refusesToGrowPastTheRecordLimit() {
