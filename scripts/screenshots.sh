@@ -53,14 +53,14 @@ shoot() {  # window id, file
 mkdir "$work/arrears"
 printf '"2009\x94\x4e04\x8c\x8e01\x93\xfa","07:30:15",1\r\n"2009\x94\x4e04\x8c\x8e02\x93\xfa","07:28:40",2\r\n' \
     > "$work/arrears/ヒビノボリ.txt"
-(cd "$work/arrears" && exec faketime '2009-04-05 21:05:33' "$program") &
+(cd "$work/arrears" && exec env NO_FAKE_STAT=1 faketime '2009-04-05 21:05:33' "$program") &
 app_pid=$!
 shoot "$(wait_window 'ヌピカ貯めよう！')" "$out/main_window.png"
 kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 
 # First run: the schedule window over the main window.
 mkdir "$work/first"
-(cd "$work/first" && exec faketime '2026-12-06 09:00:00' "$program") &
+(cd "$work/first" && exec env NO_FAKE_STAT=1 faketime '2026-12-06 09:00:00' "$program") &
 app_pid=$!
 shoot "$(wait_window 'ヌピカ始めてみよう！')" "$out/schedule_window.png"
 import -window root "$out/first_run_screen.png"
