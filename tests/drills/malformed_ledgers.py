@@ -25,8 +25,6 @@ FIRST = datetime.date(2031, 6, 1)
 MAX_RECORDS = 32766
 INT64_MAX = 2**63 - 1
 
-NEN, TSUKI, HI = "年".encode("cp932"), "月".encode("cp932"), "日".encode("cp932")
-
 
 def line(day, amount, clock="08:30:00", date_text=None):
     date = date_text if date_text is not None else f"{day.year:04d}年{day.month:02d}月{day.day:02d}日"
@@ -57,40 +55,31 @@ def render(records):
 
 # Bytes where code page 932 tables disagree (single bytes 0x80, 0xA0, 0xFD-0xFF,
 # the user-defined and vendor rows): the model does not guess.
-_UNSURE_LEAD = set(range(0x85, 0x89)) | set(range(0xEB, 0xFD))
-_UNSURE_SINGLE = {0x80, 0xA0, 0xFD, 0xFE, 0xFF}
+_UNSURE = set(range(0x85, 0x89)) | set(range(0xEB, 0xFD)) | {0x80, 0xA0, 0xFD, 0xFE, 0xFF}
 
 
 def _unsure_bytes(data):
     i = 0
     while i < len(data):
-        b = data[i]
-        if b in _UNSURE_SINGLE or b in _UNSURE_LEAD:
+        if data[i] in _UNSURE:
             return True
-        if 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC:
-            i += 2
-        else:
-            i += 1
+        i += 2 if 0x81 <= data[i] <= 0x9F or 0xE0 <= data[i] <= 0xFC else 1
     return False
 
 
-_DATE = re.compile(r"(\d{4})年(\d{1,2})月(\d{1,2})日", re.ASCII)
-_AMOUNT = re.compile(r"(-?)(\d*)(?:\.(\d*))?", re.ASCII)
-
-
 def date_of(text):
-    m = _DATE.fullmatch(text)
+    m = re.fullmatch(r"(\d{4})年(\d{1,2})月(\d{1,2})日", text, re.ASCII)
     if not m or int(m.group(1)) == 0:
         return None
     try:
-        return datetime.date(int(m.group(1)), int(m.group(2)), int(m.group(3)))
+        return datetime.date(*map(int, m.groups()))
     except ValueError:
         return None
 
 
 def amount_units(text):
     """Ten-thousandths of a yen, or a reason."""
-    m = _AMOUNT.fullmatch(text)
+    m = re.fullmatch(r"(-?)(\d*)(?:\.(\d*))?", text, re.ASCII)
     if not m or not (m.group(2) or m.group(3)):
         return "malformed"
     decimals = m.group(3) or ""
@@ -113,8 +102,7 @@ def expect(data, today=TODAY):
         return ("reject", "encoding")
     records = []
     for raw in text.split("\n"):
-        if raw.endswith("\r"):
-            raw = raw[:-1]
+        raw = raw.removesuffix("\r")
         if not raw:
             continue
         if len(records) >= MAX_RECORDS:
@@ -152,22 +140,19 @@ def expect(data, today=TODAY):
     if last == today:
         return ("accept", None)
     gap = (today - last).days
-    due = k + 1
-    if gap > 1:
-        due += sum(range((k + 1) - (gap - 1), k + 1))
+    due = k + 1 + (sum(range((k + 1) - (gap - 1), k + 1)) if gap > 1 else 0)
     return ("accept", due * 10000)
 
 
 # --- malformations -------------------------------------------------------------
+# Each takes the random source and a valid ledger's records, and returns bytes.
 
-def _replace_line(data, index, new):
-    lines = data.split(b"\r\n")
-    lines[index] = new
+def _edit_line(rng, records, edit):
+    """The ledger with one line, picked at random, put through edit."""
+    lines = render(records).split(b"\r\n")
+    i = rng.randrange(len(lines) - 1)
+    lines[i] = edit(lines[i])
     return b"\r\n".join(lines)
-
-
-def _line_count(data):
-    return len(data.split(b"\r\n")) - 1
 
 
 def truncated(rng, records):
@@ -177,23 +162,20 @@ def truncated(rng, records):
 
 
 def bad_quotes(rng, records):
-    data = render(records)
-    i = rng.randrange(_line_count(data))
-    raw = data.split(b"\r\n")[i]
-    quotes = [n for n, b in enumerate(raw) if b == 0x22]
-    choice = rng.randrange(4)
-    if choice == 0:
-        q = rng.choice(quotes)
-        raw = raw[:q] + raw[q + 1:]
-    elif choice == 1:
-        q = rng.choice(quotes)
-        raw = raw[:q] + b'"' + raw[q:]
-    elif choice == 2:
-        raw = raw.replace(b'"', b"'")
-    else:
+    def edit(raw):
+        quotes = [n for n, b in enumerate(raw) if b == 0x22]
+        choice = rng.randrange(4)
+        if choice == 0:
+            q = rng.choice(quotes)
+            return raw[:q] + raw[q + 1:]
+        if choice == 1:
+            q = rng.choice(quotes)
+            return raw[:q] + b'"' + raw[q:]
+        if choice == 2:
+            return raw.replace(b'"', b"'")
         head, _, amount = raw.rpartition(b",")
-        raw = head + b',"' + amount + b'"'
-    return _replace_line(data, i, raw)
+        return head + b',"' + amount + b'"'
+    return _edit_line(rng, records, edit)
 
 
 BAD_DATES = ["2031年02月30日", "2031年13月01日", "2031年00月10日", "0000年01月01日", "31年06月01日",
@@ -205,10 +187,8 @@ def bad_date(rng, records):
     where = rng.choice(["first", "last", "middle"])
     index = {"first": 0, "last": len(records) - 1, "middle": rng.randrange(1, len(records) - 1)}[where]
     text = rng.choice(BAD_DATES)
-    out = b""
-    for n, (day, amount) in enumerate(records):
-        out += line(day, amount, date_text=text if n == index else None)
-    return out
+    return b"".join(line(day, amount, date_text=text if n == index else None)
+                    for n, (day, amount) in enumerate(records))
 
 
 def bad_date_then_bad_line(rng, records):
@@ -216,9 +196,8 @@ def bad_date_then_bad_line(rng, records):
     date that names no day (dates between the first and the last are not
     checked while reading)."""
     n = rng.randrange(1, len(records))
-    out = b""
-    for i, (day, amount) in enumerate(records[: n + 1]):
-        out += line(day, amount, date_text=rng.choice(BAD_DATES[:-1]) if i == n else None)
+    out = b"".join(line(day, amount, date_text=rng.choice(BAD_DATES[:-1]) if i == n else None)
+                   for i, (day, amount) in enumerate(records[: n + 1]))
     return out + rng.choice([b'"broken\r\n', line(TODAY, 1)[:-4] + b"\r\n", b"x\r\n"])
 
 
@@ -227,23 +206,13 @@ INVALID_BYTES = [b"\x81", b"\x81\x7f", b"\x9f\x20", b"\xe0\x0a", b"\xff", b"\x80
 
 
 def invalid_cp932(rng, records):
-    data = render(records)
     bad = rng.choice(INVALID_BYTES)
     spot = rng.choice(["date", "time", "amount", "end", "line end"])
-    lines = data.split(b"\r\n")
-    i = rng.randrange(len(lines) - 1)
-    if spot == "date":
-        lines[i] = lines[i][:1] + bad + lines[i][1:]
-    elif spot == "time":
-        lines[i] = lines[i].replace(b'","', b'","' + bad, 1)
-    elif spot == "amount":
-        lines[i] = lines[i] + bad
-    elif spot == "end":
-        return data + bad
-    else:
-        lines[i] = lines[i] + bad
-        return b"\r\n".join(lines)
-    return b"\r\n".join(lines)
+    edited = _edit_line(rng, records, {
+        "date": lambda raw: raw[:1] + bad + raw[1:],
+        "time": lambda raw: raw.replace(b'","', b'","' + bad, 1),
+    }.get(spot, lambda raw: raw + bad))  # after the amount, before the line end
+    return render(records) + bad if spot == "end" else edited
 
 
 HUGE = ["922337203685477.5807", "922337203685477.5808", "922337203685478", "99999999999999999999",
@@ -252,25 +221,18 @@ HUGE = ["922337203685477.5807", "922337203685477.5808", "922337203685478", "9999
 
 
 def huge_amount(rng, records):
-    data = render(records)
-    i = rng.randrange(_line_count(data))
-    raw = data.split(b"\r\n")[i]
-    head, _, _ = raw.rpartition(b",")
-    amount = rng.choice(HUGE)
-    data = _replace_line(data, i, head + b"," + amount.encode("cp932"))
-    if rng.random() < 0.3:
-        # Two in-range amounts that overflow together.
-        data = _replace_line(data, (i + 1) % _line_count(data), head + b",922337203685477")
-    return data
+    lines = render(records).split(b"\r\n")
+    i = rng.randrange(len(lines) - 1)
+    head = lines[i].rpartition(b",")[0]
+    lines[i] = head + b"," + rng.choice(HUGE).encode("cp932")
+    if rng.random() < 0.3:  # two in-range amounts that overflow together
+        lines[(i + 1) % (len(lines) - 1)] = head + b",922337203685477"
+    return b"\r\n".join(lines)
 
 
 def decimals(rng, records):
-    data = render(records)
-    i = rng.randrange(_line_count(data))
-    raw = data.split(b"\r\n")[i]
-    head, _, amount = raw.rpartition(b",")
-    tail = rng.choice([".12345", ".00000", ".1234", ".5", ".", ".000000000000000000001", ".1.2", "..5"])
-    return _replace_line(data, i, head + b"," + amount + tail.encode())
+    tails = [".12345", ".00000", ".1234", ".5", ".", ".000000000000000000001", ".1.2", "..5"]
+    return _edit_line(rng, records, lambda raw: raw + rng.choice(tails).encode())
 
 
 def byte_flips(rng, records):
@@ -280,34 +242,28 @@ def byte_flips(rng, records):
     return bytes(data)
 
 
+def _first_line(data, new):
+    return b"\r\n".join([new] + data.split(b"\r\n")[1:])
+
+
+STRUCTURES = [
+    lambda data: data.replace(b"\r\n", b',"x"\r\n', 1),  # a fourth field
+    lambda data: _first_line(data, data.split(b"\r\n")[0].rpartition(b",")[0]),  # no amount
+    lambda data: _first_line(data, data.split(b"\r\n")[0].rpartition(b",")[0] + b","),  # an empty amount
+    lambda data: data.replace(b'","', b'", "', 1),  # a blank after a comma
+    lambda data: data.replace(b",", b"\t"),
+    lambda data: data.replace(b"\r\n", b"\r\n\x00", 1),
+    lambda data: b"\xef\xbb\xbf" + data,  # a UTF-8 byte order mark
+    lambda data: data.replace(b"\r\n", b"\r"),  # old Mac line ends: one long line
+    lambda data: data.decode("cp932").encode("utf-8"),  # saved as UTF-8
+    lambda data: data + b" \r\n",  # a line of one blank
+    lambda data: data.replace(b"\r\n", b"\r\n\r\n").replace(b"\r\n", b"\n"),  # blank lines, LF only: valid
+    lambda data: data[:-2],  # no final line end: valid
+]
+
+
 def structure(rng, records):
-    data = render(records)
-    choice = rng.randrange(12)
-    if choice == 0:
-        return data.replace(b"\r\n", b',"x"\r\n', 1)  # a fourth field
-    if choice == 1:
-        raw = data.split(b"\r\n")[0]
-        return _replace_line(data, 0, raw.rpartition(b",")[0])  # no amount
-    if choice == 2:
-        raw = data.split(b"\r\n")[0]
-        return _replace_line(data, 0, raw.rpartition(b",")[0] + b",")  # empty amount
-    if choice == 3:
-        return data.replace(b'","', b'", "', 1)  # a blank after a comma
-    if choice == 4:
-        return data.replace(b",", b"\t")
-    if choice == 5:
-        return data.replace(b"\r\n", b"\r\n\x00", 1)
-    if choice == 6:
-        return b"\xef\xbb\xbf" + data  # a UTF-8 byte order mark
-    if choice == 7:
-        return data.replace(b"\r\n", b"\r")  # old Mac line ends: one long line
-    if choice == 8:
-        return data.decode("cp932").encode("utf-8")  # saved as UTF-8
-    if choice == 9:
-        return data + b" \r\n"  # a line of one blank
-    if choice == 10:
-        return data.replace(b"\r\n", b"\r\n\r\n").replace(b"\r\n", b"\n")  # blank lines, LF only: valid
-    return data[:-2]  # no final line end: valid
+    return STRUCTURES[rng.randrange(len(STRUCTURES))](render(records))
 
 
 def dates_out_of_order(rng, records):
@@ -349,24 +305,19 @@ KINDS = [
 
 
 def generate(count, seed, with_big=True):
-    """count (kind, bytes) pairs; the first ones take each kind in turn."""
+    """count (kind, bytes) pairs; the first ones take each kind in turn, the
+    one over the record limit too with with_big."""
     rng = random.Random(seed)
-    kinds = [k for k in KINDS if with_big or k[0] != "too many"]
-    if with_big:
-        kinds = kinds + [("too many records", too_many, 0)]
+    kinds = KINDS + ([("too many records", too_many, 0)] if with_big else [])
     out = []
     for n in range(count):
-        if n < len(kinds):
-            kind = kinds[n]
-        else:
-            kind = rng.choices(kinds, weights=[w for _, _, w in kinds])[0]
-        name, make, _ = kind
+        name, make, _ = kinds[n] if n < len(kinds) else rng.choices(kinds, weights=[w for _, _, w in kinds])[0]
         out.append((name, make(rng, valid_ledger(rng))))
     return out
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("out")
     parser.add_argument("--count", type=int, default=1000)
     parser.add_argument("--seed", type=int, default=1)
@@ -374,10 +325,9 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     with open(os.path.join(args.out, "index.tsv"), "w", encoding="utf-8") as index:
         for n, (kind, data) in enumerate(generate(args.count, args.seed)):
-            name = f"{n:04d}.txt"
-            with open(os.path.join(args.out, name), "wb") as f:
+            with open(os.path.join(args.out, f"{n:04d}.txt"), "wb") as f:
                 f.write(data)
-            index.write(f"{name}\t{kind}\t{expect(data)}\n")
+            index.write(f"{n:04d}.txt\t{kind}\t{expect(data)}\n")
 
 
 if __name__ == "__main__":
