@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -107,8 +108,8 @@ class FlexGridModel final : public QAbstractTableModel {
     int fixedCols() const { return m_fixedCols; }
 
     QString cell(int r, int c) const {
-        const QString* row = m_rowText[size_t(r)].get();
-        const QString text = row ? row[c] : QString();
+        const auto found = m_rowText.find(r);
+        const QString text = found != m_rowText.end() ? found->second[size_t(c)] : QString();
         if (text.isNull() && m_source && r >= m_sourceFirst && r < m_sourceFirst + m_sourceCount) {
             return m_source(r, c);
         }
@@ -137,12 +138,11 @@ class FlexGridModel final : public QAbstractTableModel {
     void resizeRows(int n) {
         if (n > m_rows) {
             beginInsertRows(QModelIndex(), m_rows, n - 1);
-            m_rowText.resize(size_t(n));
             m_rows = n;
             endInsertRows();
         } else if (n < m_rows) {
             beginRemoveRows(QModelIndex(), n, m_rows - 1);
-            m_rowText.resize(size_t(n));
+            std::erase_if(m_rowText, [n](const auto& row) { return row.first >= n; });
             m_rows = n;
             m_sourceCount = std::max(0, std::min(m_sourceCount, n - m_sourceFirst));
             if (m_sourceCount == 0) {
@@ -200,7 +200,7 @@ class FlexGridModel final : public QAbstractTableModel {
     // A row gets storage of its own only when a cell of it is written, so
     // rows that take their text from a source cost one pointer each.
     QString* rowForWriting(int r) {
-        auto& row = m_rowText[size_t(r)];
+        auto& row = m_rowText[r];
         if (!row) {
             row = std::make_unique<QString[]>(size_t(m_cols));
         }
@@ -211,10 +211,7 @@ class FlexGridModel final : public QAbstractTableModel {
     // that survives. Only called between begin/end column notifications.
     void relayout(int newCols) {
         const int kept = std::min(m_cols, newCols);
-        for (auto& row : m_rowText) {
-            if (!row) {
-                continue;
-            }
+        for (auto& [r, row] : m_rowText) {
             auto next = std::make_unique<QString[]>(size_t(newCols));
             for (int c = 0; c < kept; ++c) {
                 next[size_t(c)] = std::move(row[size_t(c)]);
@@ -245,7 +242,9 @@ class FlexGridModel final : public QAbstractTableModel {
     int m_cols = 0;
     int m_fixedRows = 1;
     int m_fixedCols = 1;
-    std::vector<std::unique_ptr<QString[]>> m_rowText;
+    // Only rows written cell by cell have text of their own; a long history
+    // comes from the row source and costs nothing here.
+    std::unordered_map<int, std::unique_ptr<QString[]>> m_rowText;
     FlexGrid::RowSource m_source;
     int m_sourceFirst = 0;
     int m_sourceCount = 0;
