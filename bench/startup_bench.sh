@@ -92,7 +92,8 @@ done
 # A session bus of our own, as every desktop session has one. Without it,
 # each Qt program's first accessibility event forks a helper in the hope of
 # starting a bus, which no user's desktop pays.
-bus_info="$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1)" ||
+bus_info="$(dbus-daemon --session --address="unix:path=$work/bus" --fork --nopidfile \
+    --print-address=1 --print-pid=1)" ||
     { echo "cannot start a session bus" >&2; exit 1; }
 bus_address="$(sed -n 1p <<<"$bus_info")"
 bus_pid="$(sed -n 2p <<<"$bus_info")"
