@@ -27,6 +27,24 @@ QByteArray sjis(const QString& text) {
     return encoder(text);
 }
 
+bool writeStandInViewer(const QString& path, const QString& log, StandInViewer behaviour) {
+    QByteArray script = "#!/bin/sh\n";
+    if (behaviour == StandInViewer::IgnoresTerminate) {
+        script += "trap '' TERM\n";  // inherited by sleep across exec
+    }
+    script += "printf '%s|%s|%s\\n' \"${0##*/}\" \"$#\" \"$1\" >> '" + log.toUtf8() + "'\n";
+    script += behaviour == StandInViewer::Exits ? "exit 0\n" : "exec /bin/sleep 60\n";
+    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;
+    if (behaviour != StandInViewer::NotExecutable) {
+        permissions |= QFile::ExeOwner;
+    }
+    return writeBytes(path, script) && QFile::setPermissions(path, permissions);
+}
+
+QStringList viewerLog(const QString& log) {
+    return QString::fromUtf8(readBytes(log)).split(u'\n', Qt::SkipEmptyParts);
+}
+
 FileSizeLimit::FileSizeLimit(rlim_t limit) {
     getrlimit(RLIMIT_FSIZE, &saved_);
     signal(SIGXFSZ, SIG_IGN);

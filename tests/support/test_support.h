@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace hibi::testing {
 
@@ -13,6 +14,15 @@ QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Text as code page 932 bytes (for fixtures with 年月日).
 QByteArray sjis(const QString& text);
+
+// A stand-in help viewer script at path: it appends "<its name>|<argument
+// count>|<first argument>" to log and then, unless told otherwise, stays
+// running as a real viewer window would. False when it cannot be written.
+enum class StandInViewer { Stays, Exits, IgnoresTerminate, NotExecutable };
+bool writeStandInViewer(const QString& path, const QString& log,
+                        StandInViewer behaviour = StandInViewer::Stays);
+// The lines a stand-in viewer logged so far.
+QStringList viewerLog(const QString& log);
 
 // Makes every write past limit bytes fail with "File too large", as a full
 // disk would, for the life of the object. Root is held to it too.
