@@ -17,37 +17,13 @@
 #include <functional>
 #include <memory>
 
+#include "test_support.h"
+
+using hibi::testing::StandInViewer;
+using hibi::testing::viewerLog;
+using hibi::testing::writeStandInViewer;
+
 namespace {
-
-enum class Viewer { Stays, Exits, IgnoresTerminate, NotExecutable };
-
-// A stand-in viewer: logs "<its name>|<argument count>|<first argument>" and then, unless told
-// otherwise, stays running as a real viewer window would.
-void writeViewer(const QString& path, const QString& log, Viewer behaviour = Viewer::Stays) {
-    QByteArray script = "#!/bin/sh\n";
-    if (behaviour == Viewer::IgnoresTerminate) {
-        script += "trap '' TERM\n";  // inherited by sleep across exec
-    }
-    script += "printf '%s|%s|%s\\n' \"${0##*/}\" \"$#\" \"$1\" >> '" + log.toUtf8() + "'\n";
-    script += behaviour == Viewer::Exits ? "exit 0\n" : "exec /bin/sleep 60\n";
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(script);
-    file.close();
-    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;
-    if (behaviour != Viewer::NotExecutable) {
-        permissions |= QFile::ExeOwner;
-    }
-    QVERIFY(file.setPermissions(permissions));
-}
-
-QStringList readLog(const QString& log) {
-    QFile file(log);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-}
 
 bool processAlive(qint64 pid) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
@@ -70,32 +46,26 @@ QByteArray captureStandardError(const std::function<void()>& action) {
     return capture.readAll();
 }
 
-// Counts, and dismisses, every dialog that shows up while it exists: a modal one is caught from
-// inside its own event loop.
-class DialogWatch {
-  public:
-    DialogWatch() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { sweep(); });
-        m_timer.start(20);
-    }
-    int dialogsSeen() {
-        QCoreApplication::processEvents();
-        sweep();
-        return m_seen;
-    }
-
-  private:
-    void sweep() {
+// Runs `action` and counts, and dismisses, every dialog that shows up meanwhile: a modal one is
+// caught from inside its own event loop.
+int dialogsDuring(const std::function<void()>& action) {
+    int seen = 0;
+    const auto sweep = [&seen] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) {
-                ++m_seen;
+                ++seen;
                 dialog->reject();
             }
         }
-    }
-    QTimer m_timer;
-    int m_seen = 0;
-};
+    };
+    QTimer timer;
+    timer.callOnTimeout(sweep);
+    timer.start(20);
+    action();
+    QCoreApplication::processEvents();
+    sweep();
+    return seen;
+}
 
 }  // namespace
 
@@ -103,20 +73,181 @@ class TestHelpViewer : public QObject {
     Q_OBJECT
 
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        // Among others, QProcess warns when it has to kill a viewer the code left running.
+        QTest::failOnWarning(QRegularExpression(".*"));
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_log = m_dir->filePath("viewer.log");
+        m_viewer = m_dir->filePath("fake-viewer");  // written by the tests that start it
+        QVERIFY(QDir(m_dir->path()).mkdir("bin"));
+        for (const char* name : {"zkHelp.chm", "other.chm", "ヘルプ 一覧.chm"}) {
+            QVERIFY(hibi::testing::writeBytes(m_dir->filePath(QString::fromUtf8(name)), {}));
+        }
+        // Help file names are relative to the working directory.
+        m_savedCwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_base = QDir::currentPath();
+        m_savedPath = qgetenv("PATH");
+        qunsetenv("HIBINOBORI_HELP_VIEWER");
+        m_errors.clear();
+    }
 
-    void startsViewerWithAbsolutePath_data();
-    void startsViewerWithAbsolutePath();
-    void closeAllEndsEveryViewer();
-    void closeAllKillsViewerIgnoringTerminate();
-    void finishedViewerIsForgotten();
-    void destructionClosesViewers();
-    void viewerChoice_data();
-    void viewerChoice();
-    void failureReportsOneLineAndStartsNothing_data();
-    void failureReportsOneLineAndStartsNothing();
-    void defaultSinkWritesOneLineToStandardError();
+    void cleanup() {
+        QDir::setCurrent(m_savedCwd);
+        qputenv("PATH", m_savedPath);
+        qunsetenv("HIBINOBORI_HELP_VIEWER");
+        m_dir.reset();
+    }
+
+    // closeAll() and the destructor end every viewer, one that ignores a
+    // polite request too.
+    void viewersEndWithTheirOwner_data() {
+        QTest::addColumn<StandInViewer>("behaviour");
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("closeAll") << StandInViewer::Stays << false;
+        QTest::newRow("closeAll, terminate ignored") << StandInViewer::IgnoresTerminate << false;
+        QTest::newRow("destruction") << StandInViewer::Stays << true;
+    }
+    void viewersEndWithTheirOwner() {
+        QFETCH(StandInViewer, behaviour);
+        QFETCH(bool, destroy);
+        QVERIFY(writeStandInViewer(m_viewer, m_log, behaviour));
+        auto viewer = std::make_unique<HelpViewer>();
+        collectErrors(*viewer);
+        viewer->setViewerProgram(m_viewer);
+        viewer->showHelp(&m_owner, "zkHelp.chm");
+        viewer->showHelp(&m_owner, "other.chm");
+        QTRY_COMPARE(viewerLog(m_log).size(), 2);  // a trap is set before it logs
+        const QList<qint64> pids = viewer->viewerProcessIds();
+        QCOMPARE(pids.size(), 2);
+        QVERIFY(pids[0] != pids[1]);
+        QVERIFY(processAlive(pids[0]) && processAlive(pids[1]));
+
+        if (destroy) {
+            viewer.reset();
+        } else {
+            viewer->closeAll();
+            QVERIFY(viewer->viewerProcessIds().isEmpty());
+        }
+        QVERIFY(!processAlive(pids[0]));
+        QVERIFY(!processAlive(pids[1]));
+        QVERIFY(m_errors.isEmpty());
+        if (viewer) {  // closing again is harmless, and help opens again afterwards
+            viewer->closeAll();
+            QVERIFY(viewer->viewerProcessIds().isEmpty());
+            viewer->showHelp(&m_owner, "zkHelp.chm");
+            QCOMPARE(viewer->viewerProcessIds().size(), 1);
+        }
+    }
+
+    void finishedViewerIsForgotten() {
+        QVERIFY(writeStandInViewer(m_viewer, m_log, StandInViewer::Exits));
+        HelpViewer viewer;
+        viewer.setViewerProgram(m_viewer);
+        viewer.showHelp(&m_owner, "zkHelp.chm");
+        QTRY_VERIFY(viewer.viewerProcessIds().isEmpty());
+        viewer.closeAll();
+        QCOMPARE(viewerLog(m_log).size(), 1);
+    }
+
+    // The viewer is the one set, else the one the environment names, else the
+    // first of xchm, kchmviewer and xdg-open on the PATH. It gets the file's
+    // absolute path; when help cannot be shown one line says why, and no
+    // dialog ever appears.
+    void viewerChoiceAndFailures_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QStringList>("onPath");  // "name" or "name-noexec"
+        QTest::addColumn<bool>("environment");    // HIBINOBORI_HELP_VIEWER names env-viewer
+        QTest::addColumn<QString>("program");     // for setViewerProgram, in the temporary dir
+        QTest::addColumn<QString>("expected");    // the viewer started; empty: none
+        QTest::addColumn<QString>("mentioned");   // in the message besides the file
+
+        const QStringList all{"xdg-open", "kchmviewer", "xchm"};
+        const QString none;
+        QTest::newRow("xchm first") << "zkHelp.chm" << all << false << none << "xchm" << none;
+        QTest::newRow("kchmviewer next") << "zkHelp.chm" << QStringList{"xdg-open", "kchmviewer"}
+                                         << false << none << "kchmviewer" << none;
+        QTest::newRow("xdg-open last")
+            << "zkHelp.chm" << QStringList{"xdg-open"} << false << none << "xdg-open" << none;
+        QTest::newRow("non-executable skipped")
+            << "zkHelp.chm" << QStringList{"xchm-noexec", "kchmviewer"} << false << none
+            << "kchmviewer" << none;
+        QTest::newRow("environment beats search")
+            << "zkHelp.chm" << all << true << none << "env-viewer" << none;
+        QTest::newRow("setter beats environment") << "zkHelp.chm" << all << true << "set-viewer"
+                                                  << "set-viewer" << none;
+        QTest::newRow("japanese name with a space")
+            << "ヘルプ 一覧.chm" << all << false << "set-viewer"
+            << "set-viewer" << none;
+        QTest::newRow("nothing found")
+            << "zkHelp.chm" << QStringList{"xchm-noexec"} << false << none << none << "xchm";
+        QTest::newRow("missing file")
+            << "absent.chm" << all << false << "set-viewer" << none << "no such file";
+        QTest::newRow("directory") << "bin" << all << false << "set-viewer" << none << none;
+        QTest::newRow("viewer does not exist")
+            << "zkHelp.chm" << all << false << "no-such-viewer" << none << "no-such-viewer";
+        QTest::newRow("viewer not executable")
+            << "zkHelp.chm" << all << false << "plain-file" << none << "plain-file";
+    }
+    void viewerChoiceAndFailures() {
+        QFETCH(QString, fileName);
+        QFETCH(QStringList, onPath);
+        QFETCH(bool, environment);
+        QFETCH(QString, program);
+        QFETCH(QString, expected);
+        QFETCH(QString, mentioned);
+
+        const QString bin = m_dir->filePath("bin");
+        for (QString name : onPath) {
+            const bool executable = !name.endsWith("-noexec");
+            name.remove("-noexec");
+            QVERIFY(writeStandInViewer(
+                bin + '/' + name, m_log,
+                executable ? StandInViewer::Stays : StandInViewer::NotExecutable));
+        }
+        QVERIFY(writeStandInViewer(m_dir->filePath("env-viewer"), m_log));
+        QVERIFY(writeStandInViewer(m_dir->filePath("set-viewer"), m_log));
+        QVERIFY(
+            writeStandInViewer(m_dir->filePath("plain-file"), m_log, StandInViewer::NotExecutable));
+        qputenv("PATH", QFile::encodeName(bin));
+        if (environment) {
+            qputenv("HIBINOBORI_HELP_VIEWER", QFile::encodeName(m_dir->filePath("env-viewer")));
+        }
+        HelpViewer viewer;
+        collectErrors(viewer);
+        if (!program.isEmpty()) {
+            viewer.setViewerProgram(m_dir->filePath(program));
+        }
+        QCOMPARE(dialogsDuring([&] { viewer.showHelp(&m_owner, fileName); }), 0);
+
+        const QString path = m_base + '/' + fileName;
+        if (expected.isEmpty()) {
+            QVERIFY(viewer.viewerProcessIds().isEmpty());
+            QCOMPARE(m_errors.size(), 1);
+            QVERIFY2(m_errors[0].contains(path) && m_errors[0].contains(mentioned),
+                     qPrintable(m_errors[0]));
+            QTest::qWait(100);
+            QVERIFY(viewerLog(m_log).isEmpty());
+        } else {
+            QTRY_COMPARE(viewerLog(m_log).size(), 1);
+            QCOMPARE(viewerLog(m_log), QStringList{expected + "|1|" + path});
+            QCOMPARE(viewer.viewerProcessIds().size(), 1);
+            QVERIFY(m_errors.isEmpty());
+        }
+    }
+
+    void defaultSinkWritesOneLineToStandardError() {
+        HelpViewer viewer;
+        viewer.setViewerProgram(m_viewer);
+        const QByteArray written =
+            captureStandardError([&] { viewer.showHelp(&m_owner, "two\nlines.chm"); });
+        QCOMPARE(written.count('\n'), 1);
+        QVERIFY(written.endsWith('\n'));
+        QVERIFY2(written.contains(QFile::encodeName(m_base + "/two?lines.chm")),
+                 written.constData());
+        QVERIFY(viewer.viewerProcessIds().isEmpty());
+    }
 
   private:
     void collectErrors(HelpViewer& viewer) {
@@ -132,221 +263,6 @@ class TestHelpViewer : public QObject {
     QStringList m_errors;
     QWidget m_owner;
 };
-
-void TestHelpViewer::init() {
-    // Among others, QProcess warns when it has to kill a viewer the code left running.
-    QTest::failOnWarning(QRegularExpression(".*"));
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_log = m_dir->filePath("viewer.log");
-    m_viewer = m_dir->filePath("fake-viewer");
-    writeViewer(m_viewer, m_log);
-    QVERIFY(QDir(m_dir->path()).mkdir("bin"));
-    for (const char* name : {"zkHelp.chm", "other.chm", "ヘルプ 一覧.chm"}) {
-        QFile file(m_dir->filePath(QString::fromUtf8(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    // Help file names are relative to the working directory.
-    m_savedCwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    m_base = QDir::currentPath();
-    m_savedPath = qgetenv("PATH");
-    qunsetenv("HIBINOBORI_HELP_VIEWER");
-    m_errors.clear();
-}
-
-void TestHelpViewer::cleanup() {
-    QDir::setCurrent(m_savedCwd);
-    qputenv("PATH", m_savedPath);
-    qunsetenv("HIBINOBORI_HELP_VIEWER");
-    m_dir.reset();
-}
-
-void TestHelpViewer::startsViewerWithAbsolutePath_data() {
-    QTest::addColumn<QString>("fileName");
-    QTest::newRow("plain") << "zkHelp.chm";
-    QTest::newRow("japanese with space") << "ヘルプ 一覧.chm";
-}
-
-void TestHelpViewer::startsViewerWithAbsolutePath() {
-    QFETCH(QString, fileName);
-    HelpViewer viewer;
-    collectErrors(viewer);
-    viewer.setViewerProgram(m_viewer);
-    viewer.showHelp(&m_owner, fileName);
-
-    QTRY_COMPARE(readLog(m_log).size(), 1);
-    QCOMPARE(readLog(m_log).first(), "fake-viewer|1|" + m_base + '/' + fileName);
-    QCOMPARE(viewer.viewerProcessIds().size(), 1);
-    QVERIFY(m_errors.isEmpty());
-}
-
-void TestHelpViewer::closeAllEndsEveryViewer() {
-    HelpViewer viewer;
-    collectErrors(viewer);
-    viewer.setViewerProgram(m_viewer);
-    viewer.showHelp(&m_owner, "zkHelp.chm");
-    viewer.showHelp(&m_owner, "other.chm");
-    QTRY_COMPARE(readLog(m_log).size(), 2);
-    const QList<qint64> pids = viewer.viewerProcessIds();
-    QCOMPARE(pids.size(), 2);
-    QVERIFY(pids[0] != pids[1]);
-    QVERIFY(processAlive(pids[0]) && processAlive(pids[1]));
-
-    viewer.closeAll();
-    QVERIFY(viewer.viewerProcessIds().isEmpty());
-    QVERIFY(!processAlive(pids[0]));
-    QVERIFY(!processAlive(pids[1]));
-
-    viewer.closeAll();
-    QVERIFY(viewer.viewerProcessIds().isEmpty());
-    QVERIFY(m_errors.isEmpty());
-
-    // Help can be opened again afterwards.
-    viewer.showHelp(&m_owner, "zkHelp.chm");
-    QCOMPARE(viewer.viewerProcessIds().size(), 1);
-}
-
-void TestHelpViewer::closeAllKillsViewerIgnoringTerminate() {
-    writeViewer(m_viewer, m_log, Viewer::IgnoresTerminate);
-    HelpViewer viewer;
-    viewer.setViewerProgram(m_viewer);
-    viewer.showHelp(&m_owner, "zkHelp.chm");
-    QTRY_COMPARE(readLog(m_log).size(), 1);  // the trap is set before it logs
-    const qint64 pid = viewer.viewerProcessIds().value(0);
-    QVERIFY(pid > 0);
-
-    viewer.closeAll();
-    QVERIFY(!processAlive(pid));
-}
-
-void TestHelpViewer::finishedViewerIsForgotten() {
-    writeViewer(m_viewer, m_log, Viewer::Exits);
-    HelpViewer viewer;
-    viewer.setViewerProgram(m_viewer);
-    viewer.showHelp(&m_owner, "zkHelp.chm");
-    QTRY_VERIFY(viewer.viewerProcessIds().isEmpty());
-    viewer.closeAll();
-    QCOMPARE(readLog(m_log).size(), 1);
-}
-
-void TestHelpViewer::destructionClosesViewers() {
-    qint64 pid = 0;
-    {
-        HelpViewer viewer;
-        viewer.setViewerProgram(m_viewer);
-        viewer.showHelp(&m_owner, "zkHelp.chm");
-        pid = viewer.viewerProcessIds().value(0);
-        QVERIFY(processAlive(pid));
-    }
-    QVERIFY(!processAlive(pid));
-}
-
-void TestHelpViewer::viewerChoice_data() {
-    QTest::addColumn<QStringList>("onPath");  // "name" or "name-noexec"
-    QTest::addColumn<bool>("environment");    // HIBINOBORI_HELP_VIEWER names env-viewer
-    QTest::addColumn<bool>("setter");         // setViewerProgram names set-viewer
-    QTest::addColumn<QString>("expected");    // empty: no viewer can be found
-
-    const QStringList all{"xdg-open", "kchmviewer", "xchm"};
-    QTest::newRow("xchm first") << all << false << false << "xchm";
-    QTest::newRow("kchmviewer next")
-        << QStringList{"xdg-open", "kchmviewer"} << false << false << "kchmviewer";
-    QTest::newRow("xdg-open last") << QStringList{"xdg-open"} << false << false << "xdg-open";
-    QTest::newRow("non-executable skipped")
-        << QStringList{"xchm-noexec", "kchmviewer"} << false << false << "kchmviewer";
-    QTest::newRow("environment beats search") << all << true << false << "env-viewer";
-    QTest::newRow("setter beats environment") << all << true << true << "set-viewer";
-    QTest::newRow("nothing found") << QStringList{"xchm-noexec"} << false << false << QString();
-}
-
-void TestHelpViewer::viewerChoice() {
-    QFETCH(QStringList, onPath);
-    QFETCH(bool, environment);
-    QFETCH(bool, setter);
-    QFETCH(QString, expected);
-
-    const QString bin = m_dir->filePath("bin");
-    for (QString name : onPath) {
-        const bool executable = !name.endsWith("-noexec");
-        name.remove("-noexec");
-        writeViewer(bin + '/' + name, m_log, executable ? Viewer::Stays : Viewer::NotExecutable);
-    }
-    qputenv("PATH", QFile::encodeName(bin));
-    HelpViewer viewer;
-    collectErrors(viewer);
-    if (environment) {
-        writeViewer(m_dir->filePath("env-viewer"), m_log);
-        qputenv("HIBINOBORI_HELP_VIEWER", QFile::encodeName(m_dir->filePath("env-viewer")));
-    }
-    if (setter) {
-        writeViewer(m_dir->filePath("set-viewer"), m_log);
-        viewer.setViewerProgram(m_dir->filePath("set-viewer"));
-    }
-
-    DialogWatch dialogs;
-    viewer.showHelp(&m_owner, "zkHelp.chm");
-    if (expected.isEmpty()) {
-        QVERIFY(viewer.viewerProcessIds().isEmpty());
-        QCOMPARE(m_errors.size(), 1);
-        QVERIFY2(m_errors[0].contains(m_base + "/zkHelp.chm"), qPrintable(m_errors[0]));
-    } else {
-        QTRY_COMPARE(readLog(m_log).size(), 1);
-        QCOMPARE(readLog(m_log).first().section(u'|', 0, 0), expected);
-        QVERIFY(m_errors.isEmpty());
-    }
-    QCOMPARE(dialogs.dialogsSeen(), 0);
-}
-
-void TestHelpViewer::failureReportsOneLineAndStartsNothing_data() {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("viewerProgram");  // relative to the temporary directory
-    QTest::addColumn<QString>("mentioned");      // expected in the message besides the file
-
-    QTest::newRow("missing file") << "absent.chm"
-                                  << "fake-viewer" << QString();
-    QTest::newRow("directory") << "bin"
-                               << "fake-viewer" << QString();
-    QTest::newRow("viewer does not exist") << "zkHelp.chm"
-                                           << "no-such-viewer"
-                                           << "no-such-viewer";
-    QTest::newRow("viewer not executable") << "zkHelp.chm"
-                                           << "plain-file"
-                                           << "plain-file";
-}
-
-void TestHelpViewer::failureReportsOneLineAndStartsNothing() {
-    QFETCH(QString, fileName);
-    QFETCH(QString, viewerProgram);
-    QFETCH(QString, mentioned);
-    writeViewer(m_dir->filePath("plain-file"), m_log, Viewer::NotExecutable);
-
-    HelpViewer viewer;
-    collectErrors(viewer);
-    viewer.setViewerProgram(m_dir->filePath(viewerProgram));
-    DialogWatch dialogs;
-    viewer.showHelp(&m_owner, fileName);
-
-    QVERIFY(viewer.viewerProcessIds().isEmpty());
-    QCOMPARE(m_errors.size(), 1);
-    QVERIFY2(m_errors[0].contains(m_base + '/' + fileName), qPrintable(m_errors[0]));
-    QVERIFY2(m_errors[0].contains(mentioned), qPrintable(m_errors[0]));
-    QCOMPARE(dialogs.dialogsSeen(), 0);
-    QTest::qWait(100);
-    QVERIFY(readLog(m_log).isEmpty());
-}
-
-void TestHelpViewer::defaultSinkWritesOneLineToStandardError() {
-    HelpViewer viewer;
-    viewer.setViewerProgram(m_viewer);
-    const QString name = "two\nlines.chm";
-    const QByteArray written = captureStandardError([&] { viewer.showHelp(&m_owner, name); });
-
-    QCOMPARE(written.count('\n'), 1);
-    QVERIFY(written.endsWith('\n'));
-    QVERIFY2(written.contains(QFile::encodeName(m_base + "/two?lines.chm")), written.constData());
-    QVERIFY(viewer.viewerProcessIds().isEmpty());
-}
 
 QTEST_MAIN(TestHelpViewer)
 #include "tst_help_viewer.moc"
