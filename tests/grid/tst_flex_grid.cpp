@@ -44,253 +44,240 @@ class TestFlexGrid : public QObject {
     Q_OBJECT
 
   private slots:
-    void resizingKeepsOrClearsCells();
-    void cursorWritesAndRangeErrors();
-    void alignmentCodes_data();
-    void alignmentCodes();
-    void fixedCells();
-    void columnWidthInTwips();
-    void topRowShowsNewestRow();
-    void fontSizeReachesCellsAndRowHeight();
-    void fillingMaximumRowsIsFast();
-};
+    void resizingKeepsOrClearsCells() {
+        FlexGrid grid;
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(grid.cols(), 2);
+        grid.setCols(3);
+        grid.setRows(4);
+        fillThroughCursor(grid);
 
-void TestFlexGrid::resizingKeepsOrClearsCells() {
-    FlexGrid grid;
-    QCOMPARE(grid.rows(), 2);
-    QCOMPARE(grid.cols(), 2);
-    grid.setCols(3);
-    grid.setRows(4);
-    fillThroughCursor(grid);
+        grid.setRows(50);
+        QCOMPARE(grid.model()->rowCount(), 50);
+        QCOMPARE(grid.cellText(0, 2), expected(0, 2));
+        QCOMPARE(grid.cellText(3, 1), expected(3, 1));
+        QCOMPARE(grid.cellText(49, 2), QString());
 
-    grid.setRows(50);
-    QCOMPARE(grid.model()->rowCount(), 50);
-    QCOMPARE(grid.cellText(0, 2), expected(0, 2));
-    QCOMPARE(grid.cellText(3, 1), expected(3, 1));
-    QCOMPARE(grid.cellText(49, 2), QString());
+        // Changing the column count re-packs the rows; cells must stay put.
+        grid.setCols(5);
+        QCOMPARE(grid.cellText(3, 2), expected(3, 2));
+        QCOMPARE(grid.cellText(3, 4), QString());
+        grid.setCols(2);
+        QCOMPARE(grid.cellText(3, 1), expected(3, 1));
 
-    // Changing the column count re-packs the rows; cells must stay put.
-    grid.setCols(5);
-    QCOMPARE(grid.cellText(3, 2), expected(3, 2));
-    QCOMPARE(grid.cellText(3, 4), QString());
-    grid.setCols(2);
-    QCOMPARE(grid.cellText(3, 1), expected(3, 1));
+        // One row leaves only the header; rows added afterwards start empty.
+        grid.setRows(1);
+        QCOMPARE(grid.model()->rowCount(), 1);
+        QCOMPARE(grid.cellText(0, 1), expected(0, 1));
+        grid.setRows(4);
+        QCOMPARE(grid.cellText(3, 1), QString());
 
-    // One row leaves only the header; rows added afterwards start empty.
-    grid.setRows(1);
-    QCOMPARE(grid.model()->rowCount(), 1);
-    QCOMPARE(grid.cellText(0, 1), expected(0, 1));
-    grid.setRows(4);
-    QCOMPARE(grid.cellText(3, 1), QString());
+        // Rows fed from elsewhere, as the history is: a written cell keeps its
+        // own text, and rows the grid drops leave the source for good.
+        grid.setRowSource(1, 2, [](int r, int c) { return expected(r, c); });
+        grid.setRow(2);
+        grid.setCol(1);
+        grid.setText(QStringLiteral("own"));
+        QCOMPARE(grid.cellText(2, 0), expected(2, 0));
+        QCOMPARE(grid.cellText(2, 1), QStringLiteral("own"));
+        QCOMPARE(grid.cellText(3, 1), QString());  // past the rows it feeds
+        grid.setRows(2);
+        grid.setRows(4);
+        QCOMPARE(grid.cellText(1, 1), expected(1, 1));
+        QCOMPARE(grid.cellText(2, 0), QString());
 
-    grid.setRows(-3);  // clamped to the header row
-    QCOMPARE(grid.rows(), 1);
-}
-
-void TestFlexGrid::cursorWritesAndRangeErrors() {
-    FlexGrid grid;
-    grid.setCols(5);
-    grid.setRows(6);
-    const QModelIndex current = grid.currentIndex();
-    fillThroughCursor(grid);
-    QCOMPARE(grid.currentIndex(), current);  // the cursor is not the view's selection
-    QCOMPARE(roleAt(grid, 4, 3, Qt::DisplayRole).toString(), expected(4, 3));
-    QCOMPARE(grid.model()->headerData(3, Qt::Horizontal).toString(), expected(0, 3));
-
-    grid.setRow(4);
-    grid.setCol(2);
-    grid.setText(QStringLiteral("12,345円"));
-    QCOMPARE(grid.cellText(4, 2), QStringLiteral("12,345円"));
-    QCOMPARE(grid.cellText(4, 1), expected(4, 1));
-    QCOMPARE(grid.cellText(3, 2), expected(3, 2));
-
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setRow(6));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setRow(-1));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setCol(5));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.cellText(0, 5));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setColWidthTwips(5, 600));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setColAlignment(1, 10));
-    QCOMPARE(grid.row(), 4);  // a refused move leaves the cursor alone
-    QCOMPARE(grid.col(), 2);
-
-    // Shrinking pulls the cursor back onto the grid.
-    grid.setCols(2);
-    grid.setRows(3);
-    grid.setText(QStringLiteral("x"));
-    QCOMPARE(grid.cellText(2, 1), QStringLiteral("x"));
-
-    // Scroll requests are clamped, even with nothing to scroll.
-    grid.setRows(1);
-    grid.setTopRow(grid.rows() - 1);
-}
-
-void TestFlexGrid::alignmentCodes_data() {
-    QTest::addColumn<short>("code");
-    QTest::addColumn<Qt::Alignment>("want");
-    QTest::newRow("0") << short(0) << (Qt::AlignLeft | Qt::AlignTop);
-    QTest::newRow("1") << short(1) << (Qt::AlignLeft | Qt::AlignVCenter);
-    QTest::newRow("2") << short(2) << (Qt::AlignLeft | Qt::AlignBottom);
-    QTest::newRow("3") << short(3) << (Qt::AlignHCenter | Qt::AlignTop);
-    QTest::newRow("4") << short(4) << (Qt::AlignHCenter | Qt::AlignVCenter);
-    QTest::newRow("5") << short(5) << (Qt::AlignHCenter | Qt::AlignBottom);
-    QTest::newRow("6") << short(6) << (Qt::AlignRight | Qt::AlignTop);
-    QTest::newRow("7") << short(7) << (Qt::AlignRight | Qt::AlignVCenter);
-    QTest::newRow("8") << short(8) << (Qt::AlignRight | Qt::AlignBottom);
-    QTest::newRow("9") << short(9) << (Qt::AlignLeft | Qt::AlignVCenter);
-}
-
-void TestFlexGrid::alignmentCodes() {
-    QFETCH(short, code);
-    QFETCH(Qt::Alignment, want);
-    const Qt::Alignment general = Qt::AlignLeft | Qt::AlignVCenter;
-
-    FlexGrid grid;  // fixed row and fixed column
-    grid.setCols(5);
-    grid.setRows(4);
-    grid.setColAlignment(3, code);
-    QCOMPARE(alignmentAt(grid, 2, 3), want);
-    QCOMPARE(headerAlignment(grid, 3), general);  // the header cell is fixed
-    grid.setFixedAlignment(3, code);
-    QCOMPARE(alignmentAt(grid, 0, 3), want);
-    QCOMPARE(headerAlignment(grid, 3), want);
-    QCOMPARE(alignmentAt(grid, 0, 2), general);
-
-    // Column 0 is fixed all the way down, so only its fixed alignment counts.
-    grid.setColAlignment(0, 8);
-    grid.setFixedAlignment(0, code);
-    QCOMPARE(alignmentAt(grid, 3, 0), want);
-    QCOMPARE(headerAlignment(grid, 0), want);
-
-    // Without a fixed column, column 0 holds ordinary data cells.
-    grid.setFixedCols(0);
-    grid.setFixedAlignment(0, 0);
-    grid.setColAlignment(0, code);
-    QCOMPARE(alignmentAt(grid, 3, 0), want);
-    QCOMPARE(alignmentAt(grid, 0, 0), Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TestFlexGrid::fixedCells() {
-    FlexGrid grid;
-    grid.setRows(3);
-    const QBrush button = grid.palette().brush(QPalette::Button);
-    const auto flagsAt = [&](int r, int c) {
-        return grid.model()->flags(grid.model()->index(r, c));
-    };
-
-    for (const auto& [r, c] : {std::pair{0, 1}, std::pair{2, 0}}) {
-        QCOMPARE(flagsAt(r, c), Qt::ItemFlags(Qt::ItemIsEnabled));
-        QCOMPARE(roleAt(grid, r, c, Qt::BackgroundRole).value<QBrush>(), button);
+        grid.setRows(-3);  // clamped to the header row
+        QCOMPARE(grid.rows(), 1);
     }
-    QCOMPARE(flagsAt(2, 1), Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    QVERIFY(!roleAt(grid, 2, 1, Qt::BackgroundRole).isValid());
-    grid.setFixedCols(0);
-    QVERIFY(flagsAt(2, 0) & Qt::ItemIsSelectable);
 
-    // The header row is drawn by the horizontal header, not in the scrolling area.
-    QVERIFY(!grid.horizontalHeader()->isHidden());
-    QVERIFY(grid.isRowHidden(0));
-    grid.setFixedRows(0);
-    QVERIFY(grid.horizontalHeader()->isHidden());
-    QVERIFY(!grid.isRowHidden(0));
-}
+    void cursorWritesAndRangeErrors() {
+        FlexGrid grid;
+        grid.setCols(5);
+        grid.setRows(6);
+        const QModelIndex current = grid.currentIndex();
+        fillThroughCursor(grid);
+        QCOMPARE(grid.currentIndex(), current);  // the cursor is not the view's selection
+        QCOMPARE(roleAt(grid, 4, 3, Qt::DisplayRole).toString(), expected(4, 3));
+        QCOMPARE(grid.model()->headerData(3, Qt::Horizontal).toString(), expected(0, 3));
 
-void TestFlexGrid::columnWidthInTwips() {
-    FlexGrid grid;
-    grid.setCols(5);
-    grid.setColWidthTwips(1, 650);
-    grid.setColWidthTwips(2, 1440);
-    grid.setColWidthTwips(3, 22);  // 1.47 px
-    grid.setColWidthTwips(4, 23);  // 1.53 px
-    grid.setCols(6);               // widths survive reshaping
-    QCOMPARE(grid.columnWidth(1), 43);
-    QCOMPARE(grid.columnWidth(2), 96);
-    QCOMPARE(grid.columnWidth(3), 1);
-    QCOMPARE(grid.columnWidth(4), 2);
-    grid.setColWidthTwips(1, -1);
-    QCOMPARE(grid.columnWidth(1), grid.horizontalHeader()->defaultSectionSize());
-}
+        grid.setRow(4);
+        grid.setCol(2);
+        grid.setText(QStringLiteral("12,345円"));
+        QCOMPARE(grid.cellText(4, 2), QStringLiteral("12,345円"));
+        QCOMPARE(grid.cellText(4, 1), expected(4, 1));
+        QCOMPARE(grid.cellText(3, 2), expected(3, 2));
 
-void TestFlexGrid::topRowShowsNewestRow() {
-    constexpr int kRows = 1001;  // header + 1,000 entries
-    const auto lastRowFullyVisible = [](const FlexGrid& grid) {
-        const QRect last = grid.visualRect(grid.model()->index(kRows - 1, 1));
-        return last.isValid() && grid.viewport()->rect().contains(last);
-    };
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setRow(6));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setRow(-1));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setCol(5));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.cellText(0, 5));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setColWidthTwips(5, 600));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setColAlignment(1, 10));
+        QCOMPARE(grid.row(), 4);  // a refused move leaves the cursor alone
+        QCOMPARE(grid.col(), 2);
 
-    // Shown first, then filled and scrolled, as when an entry is added.
-    FlexGrid shown;
-    shown.setCols(5);
-    shown.setGeometry(10, 10, 400, 250);
-    shown.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&shown));
-    shown.setRows(kRows);
-    fillThroughCursor(shown);
-    shown.setTopRow(shown.rows() - 1);
-    QVERIFY(lastRowFullyVisible(shown));
-    QVERIFY(shown.rowAt(0) > 900);
-    QCOMPARE(shown.topRow(), shown.rowAt(0));
+        // Shrinking pulls the cursor back onto the grid.
+        grid.setCols(2);
+        grid.setRows(3);
+        grid.setText(QStringLiteral("x"));
+        QCOMPARE(grid.cellText(2, 1), QStringLiteral("x"));
+    }
 
-    shown.setTopRow(500);  // an exact request lands just under the header
-    QCOMPARE(shown.rowAt(0), 500);
-    QCOMPARE(shown.visualRect(shown.model()->index(500, 0)).top(), 0);
-    shown.setTopRow(0);  // the header row is not a scroll target
-    QCOMPARE(shown.rowAt(0), 1);
+    void alignmentCodes_data() {
+        QTest::addColumn<short>("code");
+        QTest::addColumn<Qt::Alignment>("want");
+        const Qt::Alignment left = Qt::AlignLeft, centre = Qt::AlignHCenter, right = Qt::AlignRight;
+        const Qt::Alignment top = Qt::AlignTop, middle = Qt::AlignVCenter, bottom = Qt::AlignBottom;
+        const Qt::Alignment wants[] = {left | top,   left | middle,   left | bottom,
+                                       centre | top, centre | middle, centre | bottom,
+                                       right | top,  right | middle,  right | bottom,
+                                       left | middle};  // 9: the default
+        for (short code = 0; code < 10; ++code) {
+            QTest::addRow("%d", code) << code << wants[code];
+        }
+    }
 
-    // Filled and scrolled before the window first appears.
-    FlexGrid early;
-    early.setCols(5);
-    early.setGeometry(10, 10, 400, 250);
-    early.setRows(kRows);
-    fillThroughCursor(early);
-    early.setTopRow(early.rows() - 1);
-    early.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&early));
-    QVERIFY(lastRowFullyVisible(early));
-    QCOMPARE(early.topRow(), early.rowAt(0));
-}
+    void alignmentCodes() {
+        QFETCH(short, code);
+        QFETCH(Qt::Alignment, want);
+        const Qt::Alignment general = Qt::AlignLeft | Qt::AlignVCenter;
 
-void TestFlexGrid::fontSizeReachesCellsAndRowHeight() {
-    FlexGrid grid;
-    grid.setRows(3);
-    grid.setFontSizePoints(9);
-    const int smallRow = grid.rowHeight(2);
-    grid.setFontSizePoints(18);
-    grid.setFontSizePoints(0);  // ignored
-    grid.setRows(10);
+        FlexGrid grid;  // fixed row and fixed column
+        grid.setCols(5);
+        grid.setRows(4);
+        grid.setColAlignment(3, code);
+        QCOMPARE(alignmentAt(grid, 2, 3), want);
+        QCOMPARE(headerAlignment(grid, 3), general);  // the header cell is fixed
+        grid.setFixedAlignment(3, code);
+        QCOMPARE(alignmentAt(grid, 0, 3), want);
+        QCOMPARE(headerAlignment(grid, 3), want);
+        QCOMPARE(alignmentAt(grid, 0, 2), general);
 
-    const auto pixelSize = [](const QVariant& font) { return font.value<QFont>().pixelSize(); };
-    QCOMPARE(pixelSize(roleAt(grid, 2, 1, Qt::FontRole)), 24);  // 18 pt at 96 dpi
-    QCOMPARE(pixelSize(grid.model()->headerData(1, Qt::Horizontal, Qt::FontRole)), 24);
-    QCOMPARE(grid.fontSizePoints(), 18.0);
-    QVERIFY(grid.rowHeight(2) > smallRow);
-    QVERIFY(grid.rowHeight(2) >= QFontMetrics(grid.font()).height());
-    QCOMPARE(grid.rowHeight(9), grid.rowHeight(2));  // rows added later match
-}
+        // Column 0 is fixed all the way down, so only its fixed alignment counts.
+        grid.setColAlignment(0, 8);
+        grid.setFixedAlignment(0, code);
+        QCOMPARE(alignmentAt(grid, 3, 0), want);
+        QCOMPARE(headerAlignment(grid, 0), want);
 
-void TestFlexGrid::fillingMaximumRowsIsFast() {
-    FlexGrid grid;
-    grid.setCols(5);
-    grid.setGeometry(10, 10, 400, 250);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        // Without a fixed column, column 0 holds ordinary data cells.
+        grid.setFixedCols(0);
+        grid.setFixedAlignment(0, 0);
+        grid.setColAlignment(0, code);
+        QCOMPARE(alignmentAt(grid, 3, 0), want);
+        QCOMPARE(alignmentAt(grid, 0, 0), Qt::AlignLeft | Qt::AlignTop);
+    }
 
-    QElapsedTimer timer;
-    timer.start();
-    grid.setRows(32767);
-    fillThroughCursor(grid);
-    grid.setTopRow(grid.rows() - 1);
-    const qint64 elapsed = timer.elapsed();
+    void fixedCells() {
+        FlexGrid grid;
+        grid.setRows(3);
+        const QBrush button = grid.palette().brush(QPalette::Button);
+        const auto flagsAt = [&](int r, int c) {
+            return grid.model()->flags(grid.model()->index(r, c));
+        };
 
-    QCOMPARE(grid.cellText(32766, 4), expected(32766, 4));
+        for (const auto& [r, c] : {std::pair{0, 1}, std::pair{2, 0}}) {
+            QCOMPARE(flagsAt(r, c), Qt::ItemFlags(Qt::ItemIsEnabled));
+            QCOMPARE(roleAt(grid, r, c, Qt::BackgroundRole).value<QBrush>(), button);
+        }
+        QCOMPARE(flagsAt(2, 1), Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        QVERIFY(!roleAt(grid, 2, 1, Qt::BackgroundRole).isValid());
+        grid.setFixedCols(0);
+        QVERIFY(flagsAt(2, 0) & Qt::ItemIsSelectable);
+
+        // The header row is drawn by the horizontal header, not in the scrolling area.
+        QVERIFY(!grid.horizontalHeader()->isHidden());
+        QVERIFY(grid.isRowHidden(0));
+        grid.setFixedRows(0);
+        QVERIFY(grid.horizontalHeader()->isHidden());
+        QVERIFY(!grid.isRowHidden(0));
+    }
+
+    void columnWidthInTwips() {
+        FlexGrid grid;
+        grid.setCols(5);
+        grid.setColWidthTwips(1, 650);
+        grid.setColWidthTwips(2, 1440);
+        grid.setColWidthTwips(3, 22);  // 1.47 px
+        grid.setColWidthTwips(4, 23);  // 1.53 px
+        grid.setCols(6);               // widths survive reshaping
+        QCOMPARE(grid.columnWidth(1), 43);
+        QCOMPARE(grid.columnWidth(2), 96);
+        QCOMPARE(grid.columnWidth(3), 1);
+        QCOMPARE(grid.columnWidth(4), 2);
+        grid.setColWidthTwips(1, -1);
+        QCOMPARE(grid.columnWidth(1), grid.horizontalHeader()->defaultSectionSize());
+    }
+
+    // A full grid fills fast and brings its newest row into view, whether it is
+    // scrolled after it is shown, as when an entry is added, or before.
+    void topRowShowsNewestRow() {
+        constexpr int kRows = 32767;  // header + the most entries a history holds
+        const auto shape = [](FlexGrid& grid) {
+            grid.setCols(5);
+            grid.setGeometry(10, 10, 400, 250);
+        };
+        const auto lastRowFullyVisible = [](const FlexGrid& grid) {
+            const QRect last = grid.visualRect(grid.model()->index(kRows - 1, 1));
+            return last.isValid() && grid.viewport()->rect().contains(last);
+        };
+
+        FlexGrid shown;
+        shape(shown);
+        shown.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown));
+        QElapsedTimer timer;
+        timer.start();
+        shown.setRows(kRows);
+        fillThroughCursor(shown);
+        shown.setTopRow(shown.rows() - 1);
+        const qint64 elapsed = timer.elapsed();
 #if defined(__SANITIZE_ADDRESS__)
-    // The sanitizers slow every access many times over; the bound speaks of
-    // the real build.
-    const qint64 bound = 20000;
+        const qint64 bound = 20000;  // the sanitizers slow every access many times over
 #else
-    const qint64 bound = 2000;
+        const qint64 bound = 2000;
 #endif
-    QVERIFY2(elapsed < bound, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
-}
+        QVERIFY2(elapsed < bound, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+        QCOMPARE(shown.cellText(kRows - 1, 4), expected(kRows - 1, 4));
+        QVERIFY(lastRowFullyVisible(shown));
+        QVERIFY(shown.rowAt(0) > kRows - 100);
+        QCOMPARE(shown.topRow(), shown.rowAt(0));
+
+        shown.setTopRow(500);  // an exact request lands just under the header
+        QCOMPARE(shown.rowAt(0), 500);
+        QCOMPARE(shown.visualRect(shown.model()->index(500, 0)).top(), 0);
+        shown.setTopRow(0);  // the header row is not a scroll target
+        QCOMPARE(shown.rowAt(0), 1);
+
+        FlexGrid early;
+        shape(early);
+        early.setRows(kRows);
+        fillThroughCursor(early);
+        early.setTopRow(early.rows() - 1);
+        QCOMPARE(early.topRow(), kRows - 1);  // the request, until it can be carried out
+        early.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&early));
+        QVERIFY(lastRowFullyVisible(early));
+        QCOMPARE(early.topRow(), early.rowAt(0));
+    }
+
+    void fontSizeReachesCellsAndRowHeight() {
+        FlexGrid grid;
+        grid.setRows(3);
+        grid.setFontSizePoints(9);
+        const int smallRow = grid.rowHeight(2);
+        grid.setFontSizePoints(18);
+        grid.setFontSizePoints(0);  // ignored
+        grid.setRows(10);
+
+        const auto pixelSize = [](const QVariant& font) { return font.value<QFont>().pixelSize(); };
+        QCOMPARE(pixelSize(roleAt(grid, 2, 1, Qt::FontRole)), 24);  // 18 pt at 96 dpi
+        QCOMPARE(pixelSize(grid.model()->headerData(1, Qt::Horizontal, Qt::FontRole)), 24);
+        QCOMPARE(grid.fontSizePoints(), 18.0);
+        QVERIFY(grid.rowHeight(2) > smallRow);
+        QVERIFY(grid.rowHeight(2) >= QFontMetrics(grid.font()).height());
+        QCOMPARE(grid.rowHeight(9), grid.rowHeight(2));  // rows added later match
+    }
+};
 
 QTEST_MAIN(TestFlexGrid)
 #include "tst_flex_grid.moc"
