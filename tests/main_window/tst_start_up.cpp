@@ -100,6 +100,9 @@ class StartUp : public QObject {
             {u"12.5", Qt::Key_Return, u"¥78", "12.5\r\n"},
             {u"abc", Qt::Key_Return, u"¥78", "12.5\r\n"},
             {u"7", Qt::Key_Enter, u"¥28", "7\r\n"},
+            {u"", Qt::Key_Return, u"¥28", "7\r\n"},
+            {u" 1e3 ", Qt::Key_Return, u"¥500,500", "1000\r\n"},
+            {u"40000", Qt::Key_Return, u"¥500,500", "1000\r\n"},  // out of range
         };
         for (const auto& step : steps) {
             const QString typed = QString::fromUtf16(step.typed);
