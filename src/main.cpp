@@ -7,7 +7,6 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     QApplication::setApplicationName(QStringLiteral("hibinobori"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ヌピカ貯めよう！"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.hibinobori.Hibinobori"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
 
