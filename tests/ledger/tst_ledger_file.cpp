@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,23 +11,34 @@
 
 using hibi::Amount;
 using hibi::LedgerFile;
-using hibi::LedgerFileProblem;
-using hibi::LedgerRecord;
-using hibi::testing::FileSizeLimit;
+using Kind = hibi::LedgerFileProblem::Kind;
 using hibi::testing::readBytes;
 using hibi::testing::sjis;
 using hibi::testing::writeBytes;
 
 namespace {
 
-LedgerRecord record(const QString& date, const QString& time, int yen) {
-    return {date, time, Amount::fromYen(yen)};
-}
-
 const QString kName = QStringLiteral("ヒビノボリ.txt");
+const QByteArray kOld = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
+const hibi::LedgerRecord kNext{QStringLiteral("2009年04月02日"), QStringLiteral("07:28:40"),
+                               Amount::fromYen(2)};
+const QByteArray kNextBytes = sjis(QStringLiteral("\"2009年04月02日\",\"07:28:40\",2\r\n"));
 
-// Runs body in a child process that has given up root, so that file
-// permissions apply as they do for a user. Returns the child's exit code.
+// A temporary directory holding a ledger, unless old is null.
+struct Folder {
+    explicit Folder(const QByteArray& old = kOld, const QString& name = kName) {
+        if (!old.isNull()) {
+            QVERIFY(writeBytes(file(name), old));
+        }
+    }
+    QString file(const QString& name = kName) const { return dir.filePath(name); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
+    QTemporaryDir dir;
+    LedgerFile ledger{dir.path()};
+};
+
+// The exit code of body run in a child that has given up root, so that file
+// permissions apply as they do for a user.
 template <typename Body>
 int asUnprivilegedUser(Body body) {
     const pid_t pid = fork();
@@ -49,276 +58,173 @@ int asUnprivilegedUser(Body body) {
 class LedgerFileTest : public QObject {
     Q_OBJECT
   private slots:
-    void missingAndEmptyFilesAreAnEmptyHistory() {
-        QTemporaryDir dir;
-        const LedgerFile ledger(dir.path());
-        hibi::LedgerSnapshot snapshot = ledger.load();
-        QVERIFY(!snapshot.existed);
-        QVERIFY(snapshot.isWritable());
-        QVERIFY(snapshot.parsed.records.isEmpty());
+    void createAppendAndEmpty() {
+        Folder f(QByteArray{});
+        hibi::LedgerSnapshot snapshot = f.ledger.load();
+        QVERIFY(!snapshot.existed && snapshot.isWritable());
         QCOMPARE(snapshot.fileName, kName);
-        QVERIFY(!QFile::exists(dir.filePath(kName)));  // loading creates nothing
+        QVERIFY(!QFile::exists(f.file()));  // loading creates nothing
+        QVERIFY(!f.ledger.createIfMissing());
+        QCOMPARE(readBytes(f.file()), QByteArray(""));
+        QVERIFY(f.ledger.load().existed);
 
-        QVERIFY(!ledger.createIfMissing());
-        QCOMPARE(readBytes(dir.filePath(kName)), QByteArray(""));
-        QVERIFY(QFile::exists(dir.filePath(kName)));
-        snapshot = ledger.load();
-        QVERIFY(snapshot.existed);
+        QVERIFY(QFile::remove(f.file()));  // a missing file is taken as empty and created
+        QVERIFY(!f.ledger.append(
+            {QStringLiteral("2009年04月01日"), QStringLiteral("07:30:15"), Amount::fromYen(1)},
+            QByteArray()));
+        QVERIFY(!f.ledger.append(kNext, kOld));
+        snapshot = f.ledger.load();
         QVERIFY(snapshot.isWritable());
-        QVERIFY(snapshot.parsed.records.isEmpty());
-    }
+        QCOMPARE(snapshot.content, kOld + kNextBytes);
+        QCOMPARE(readBytes(f.file()), kOld + kNextBytes);
+        QCOMPARE(snapshot.parsed.records[1].amount, Amount::fromYen(2));
 
-    void appendReadAndEmptyRoundTrip() {
-        QTemporaryDir dir;
-        const LedgerFile ledger(dir.path());
-        // Appending to a missing file creates it.
-        QVERIFY(
-            !ledger.append(record(QStringLiteral("2009年04月01日"), "07:30:15", 1), std::nullopt));
-        QVERIFY(
-            !ledger.append(record(QStringLiteral("2009年04月02日"), "07:28:40", 2), std::nullopt));
-        QVERIFY(
-            !ledger.append(record(QStringLiteral("2009年04月05日"), "21:05:33", 12), std::nullopt));
-        const QByteArray expected =
-            sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"
-                                "\"2009年04月02日\",\"07:28:40\",2\r\n"
-                                "\"2009年04月05日\",\"21:05:33\",12\r\n"));
-        QCOMPARE(readBytes(dir.filePath(kName)), expected);
-        const hibi::LedgerSnapshot snapshot = ledger.load();
-        QVERIFY(snapshot.isWritable());
-        QCOMPARE(snapshot.content, expected);
-        QCOMPARE(snapshot.parsed.records.size(), 3);
-        QCOMPARE(snapshot.parsed.records[2].amount, Amount::fromYen(12));
-
-        QVERIFY(!ledger.empty());
-        QCOMPARE(readBytes(dir.filePath(kName)), QByteArray(""));
-        QVERIFY(QFile::exists(dir.filePath(kName)));
-        QVERIFY(ledger.load().parsed.records.isEmpty());
-
-        // Emptying a missing ledger creates it empty.
-        QVERIFY(QFile::remove(dir.filePath(kName)));
-        QVERIFY(!ledger.empty());
-        QCOMPARE(readBytes(dir.filePath(kName)), QByteArray(""));
-        QVERIFY(QFile::exists(dir.filePath(kName)));
+        QVERIFY(!f.ledger.empty());
+        QCOMPARE(readBytes(f.file()), QByteArray(""));
+        QVERIFY(QFile::remove(f.file()));  // emptying a missing ledger creates it empty
+        QVERIFY(!f.ledger.empty());
+        QCOMPARE(readBytes(f.file()), QByteArray(""));
     }
 
     void appendEndsAnUnterminatedLastLineFirst() {
-        QTemporaryDir dir;
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1"));
-        QVERIFY(writeBytes(dir.filePath(kName), old));
-        const LedgerFile ledger(dir.path());
-        QVERIFY(!ledger.append(record(QStringLiteral("2009年04月02日"), "07:28:40", 2), old));
-        const hibi::LedgerSnapshot snapshot = ledger.load();
-        QVERIFY(snapshot.isWritable());
-        QCOMPARE(snapshot.parsed.records.size(), 2);
-        QVERIFY(snapshot.content.startsWith(old + "\r\n\""));
+        Folder f(kOld.chopped(2));
+        QVERIFY(!f.ledger.append(kNext, kOld.chopped(2)));
+        QCOMPARE(readBytes(f.file()), kOld + kNextBytes);
     }
 
-    void findsTheLedgerWhateverTheCaseOfItsExtension() {
-        QTemporaryDir dir;
+    void keepsTheCaseOfAnExistingExtension() {
         const QString upper = QStringLiteral("ヒビノボリ.TXT");
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(upper), old));
-        QVERIFY(writeBytes(dir.filePath(QStringLiteral("ヒビノボリ.txt.bak")), "x"));
-        QVERIFY(writeBytes(dir.filePath(QStringLiteral("ヒビノボリ2.txt")), "x"));
-        const LedgerFile ledger(dir.path());
-        const hibi::LedgerSnapshot snapshot = ledger.load();
-        QCOMPARE(snapshot.fileName, upper);
-        QCOMPARE(snapshot.parsed.records.size(), 1);
-        QVERIFY(!ledger.append(record(QStringLiteral("2009年04月02日"), "07:28:40", 2), old));
-        QVERIFY(!QFile::exists(dir.filePath(kName)));  // the old name is kept
-        QCOMPARE(ledger.load().parsed.records.size(), 2);
-        QVERIFY(!ledger.empty());
-        QCOMPARE(readBytes(dir.filePath(upper)), QByteArray(""));
-        QVERIFY(!QFile::exists(dir.filePath(kName)));
+        Folder f(kOld, upper);
+        QVERIFY(writeBytes(f.file(QStringLiteral("ヒビノボリ.txt.bak")), "x"));
+        QVERIFY(writeBytes(f.file(QStringLiteral("ヒビノボリ2.txt")), "x"));
+        QCOMPARE(f.ledger.load().fileName, upper);
+        QVERIFY(!f.ledger.append(kNext, kOld));
+        QCOMPARE(readBytes(f.file(upper)), kOld + kNextBytes);
+        QVERIFY(!f.ledger.empty());
+        QCOMPARE(readBytes(f.file(upper)), QByteArray(""));
+        QVERIFY(!QFile::exists(f.file()));
     }
 
     void twoSpellingsAreNeverGuessedBetween() {
-        QTemporaryDir dir;
-        const QByteArray a = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        const QByteArray b = sjis(QStringLiteral("\"2010年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), a));
-        QVERIFY(writeBytes(dir.filePath(QStringLiteral("ヒビノボリ.Txt")), b));
-        const LedgerFile ledger(dir.path());
-        const hibi::LedgerSnapshot snapshot = ledger.load();
-        QVERIFY(snapshot.problem);
-        QCOMPARE(snapshot.problem->kind, LedgerFileProblem::Kind::AmbiguousName);
-        QCOMPARE(snapshot.problem->names, QStringList({QStringLiteral("ヒビノボリ.Txt"), kName}));
-        QVERIFY(snapshot.problem->reason.contains(QStringLiteral("ヒビノボリ.Txt")));
+        const QString other = QStringLiteral("ヒビノボリ.Txt");
+        Folder f;
+        QVERIFY(writeBytes(f.file(other), "b"));
+        const hibi::LedgerSnapshot snapshot = f.ledger.load();
+        QCOMPARE(snapshot.problem->kind, Kind::AmbiguousName);
+        QCOMPARE(snapshot.problem->names, QStringList({other, kName}));
+        QVERIFY(snapshot.problem->reason.contains(other));
         QVERIFY(!snapshot.isWritable());
-        QCOMPARE(
-            ledger.append(record(QStringLiteral("2010年04月02日"), "07:00:00", 2), std::nullopt)
-                ->kind,
-            LedgerFileProblem::Kind::AmbiguousName);
-        QCOMPARE(ledger.empty()->kind, LedgerFileProblem::Kind::AmbiguousName);
-        QCOMPARE(ledger.createIfMissing()->kind, LedgerFileProblem::Kind::AmbiguousName);
-        QCOMPARE(readBytes(dir.filePath(kName)), a);
-        QCOMPARE(readBytes(dir.filePath(QStringLiteral("ヒビノボリ.Txt"))), b);
+        QCOMPARE(f.ledger.append(kNext, std::nullopt)->kind, Kind::AmbiguousName);
+        QCOMPARE(f.ledger.empty()->kind, Kind::AmbiguousName);
+        QCOMPARE(f.ledger.createIfMissing()->kind, Kind::AmbiguousName);
+        QCOMPARE(readBytes(f.file()), kOld);
+        QCOMPARE(readBytes(f.file(other)), QByteArray("b"));
     }
 
     void neverRewritesALedgerItCouldNotRead() {
-        QTemporaryDir dir;
-        const QByteArray bad =
-            sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\ngarbage\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), bad));
-        const LedgerFile ledger(dir.path());
-        const hibi::LedgerSnapshot snapshot = ledger.load();
+        const QByteArray bad = kOld + "garbage\r\n";
+        Folder f(bad);
+        const hibi::LedgerSnapshot snapshot = f.ledger.load();
         QVERIFY(!snapshot.isWritable());
         QCOMPARE(snapshot.parsed.error->line, 2);
         QCOMPARE(snapshot.parsed.records.size(), 1);
-        const auto problem =
-            ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), std::nullopt);
-        QVERIFY(problem);
-        QCOMPARE(problem->kind, LedgerFileProblem::Kind::NotReadable);
+        const auto problem = f.ledger.append(kNext, std::nullopt);
+        QCOMPARE(problem->kind, Kind::NotReadable);
         QVERIFY(problem->reason.contains(QStringLiteral("2 行目")));
-        QCOMPARE(readBytes(dir.filePath(kName)), bad);
+        QCOMPARE(readBytes(f.file()), bad);
+
+        // Nor one that a deposit would take past the record limit.
+        const QByteArray full = kOld.repeated(hibi::kMaxLedgerRecords);
+        QVERIFY(writeBytes(f.file(), full));
+        QCOMPARE(f.ledger.append(kNext, full)->kind, Kind::NotReadable);
+        QCOMPARE(readBytes(f.file()).size(), full.size());
     }
 
-    void appendRefusesWhenTheFileChangedSinceLoading() {
-        QTemporaryDir dir;
-        const LedgerFile ledger(dir.path());
-        QVERIFY(!ledger.createIfMissing());
-        const hibi::LedgerSnapshot loaded = ledger.load();
-        // Another copy of the program deposits in between.
-        QVERIFY(
-            !ledger.append(record(QStringLiteral("2009年04月01日"), "07:00:00", 1), std::nullopt));
-        const QByteArray between = readBytes(dir.filePath(kName));
-        const auto problem =
-            ledger.append(record(QStringLiteral("2009年04月01日"), "08:00:00", 1), loaded.content);
-        QVERIFY(problem);
-        QCOMPARE(problem->kind, LedgerFileProblem::Kind::ChangedOnDisk);
-        QCOMPARE(readBytes(dir.filePath(kName)), between);
-        // A missing file is expected to be empty.
-        QVERIFY(QFile::remove(dir.filePath(kName)));
-        QVERIFY(
-            !ledger.append(record(QStringLiteral("2009年04月01日"), "08:00:00", 1), QByteArray()));
-
-        // A long ledger is compared in pieces: a change past the first piece,
-        // a shorter file and a longer one are all told from the loaded bytes.
-        const QByteArray one = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        const QByteArray longLedger = one.repeated(3000);  // 93,000 bytes
+    // A long ledger is compared in pieces: a change past the first piece, a
+    // shorter file and a longer one are all told from the loaded bytes.
+    void appendRefusesWhenTheFileChangedSinceLoading_data() {
+        QTest::addColumn<QByteArray>("loaded");
+        QTest::addColumn<QByteArray>("onDisk");
+        const QByteArray longLedger = kOld.repeated(3000);  // 93,000 bytes
         QByteArray changedLate = longLedger;
         changedLate[80000] = changedLate[80000] == '1' ? '2' : '1';
-        for (const QByteArray& onDisk : {changedLate, longLedger.chopped(31), longLedger + one}) {
-            QVERIFY(writeBytes(dir.filePath(kName), onDisk));
-            const auto changed =
-                ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), longLedger);
-            QVERIFY(changed);
-            QCOMPARE(changed->kind, LedgerFileProblem::Kind::ChangedOnDisk);
-            QCOMPARE(readBytes(dir.filePath(kName)), onDisk);
-        }
-        QVERIFY(writeBytes(dir.filePath(kName), longLedger));
-        QByteArray written;
-        QVERIFY(!ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), longLedger,
-                               &written));
-        QCOMPARE(written, readBytes(dir.filePath(kName)));
-        QCOMPARE(written.size(), longLedger.size() + 31);
+        QTest::newRow("another deposit") << QByteArray("") << kOld;
+        QTest::newRow("missing, loaded with records") << kOld << QByteArray();
+        QTest::newRow("changed late") << longLedger << changedLate;
+        QTest::newRow("shorter") << longLedger << longLedger.chopped(31);
+        QTest::newRow("longer") << longLedger << longLedger + kOld;
     }
-
-    void refusesToGrowPastTheRecordLimit() {
-        QTemporaryDir dir;
-        const QByteArray one = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        const QByteArray full = one.repeated(hibi::kMaxLedgerRecords);
-        QVERIFY(writeBytes(dir.filePath(kName), full));
-        const LedgerFile ledger(dir.path());
-        const auto problem =
-            ledger.append(record(QStringLiteral("2009年04月02日"), "07:00:00", 2), full);
-        QVERIFY(problem);
-        QCOMPARE(problem->kind, LedgerFileProblem::Kind::NotReadable);
-        QCOMPARE(readBytes(dir.filePath(kName)).size(), full.size());
+    void appendRefusesWhenTheFileChangedSinceLoading() {
+        QFETCH(QByteArray, loaded);
+        QFETCH(QByteArray, onDisk);
+        Folder f(onDisk);
+        QCOMPARE(f.ledger.append(kNext, loaded)->kind, Kind::ChangedOnDisk);
+        QCOMPARE(readBytes(f.file()), onDisk);
+        // Unchanged, the same append goes through and reports what it wrote.
+        QVERIFY(writeBytes(f.file(), loaded));
+        QByteArray written;
+        QVERIFY(!f.ledger.append(kNext, loaded, &written));
+        QCOMPARE(written, loaded + kNextBytes);
+        QCOMPARE(readBytes(f.file()), written);
     }
 
     void aFullDiskLeavesTheOldFileWhole() {
-        QTemporaryDir dir;
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), old));
-        const LedgerFile ledger(dir.path());
-        std::optional<LedgerFileProblem> problem;
+        Folder f;
+        std::optional<hibi::LedgerFileProblem> problem;
         {
-            const FileSizeLimit limit(static_cast<rlim_t>(old.size() + 5));
-            problem = ledger.append(record(QStringLiteral("2009年04月02日"), "07:28:40", 2), old);
+            const hibi::testing::FileSizeLimit limit(static_cast<rlim_t>(kOld.size() + 5));
+            problem = f.ledger.append(kNext, kOld);
         }
-        QVERIFY(problem);
-        QCOMPARE(problem->kind, LedgerFileProblem::Kind::WriteFailed);
+        QCOMPARE(problem->kind, Kind::WriteFailed);
         QCOMPARE(problem->fileName, kName);
         QVERIFY2(problem->reason.contains(QStringLiteral("large")), qPrintable(problem->reason));
-        QCOMPARE(readBytes(dir.filePath(kName)), old);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-                 QStringList({kName}));  // no temp file left
-        // Once the disk has room again the same append works.
-        QVERIFY(!ledger.append(record(QStringLiteral("2009年04月02日"), "07:28:40", 2), old));
-        QCOMPARE(ledger.load().parsed.records.size(), 2);
+        QCOMPARE(readBytes(f.file()), kOld);
+        QCOMPARE(f.files(), QStringList({kName}));  // no temporary file left
+        QVERIFY(!f.ledger.append(kNext, kOld));     // once there is room again
     }
 
-    void aReadOnlyDirectoryLeavesTheOldFileWhole() {
-        QTemporaryDir dir;
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), old));
-        QVERIFY(chmod(QFile::encodeName(dir.filePath(kName)).constData(), 0644) == 0);
-        QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0555) == 0);
-        const QString path = dir.path();
-        const int code = asUnprivilegedUser([&] {
-            const LedgerFile ledger(path);
-            if (!ledger.load().isWritable()) {
-                return 1;
-            }
-            const auto appended = ledger.append(
-                record(QStringLiteral("2009年04月02日"), "07:28:40", 2), std::nullopt);
-            if (!appended || appended->kind != LedgerFileProblem::Kind::WriteFailed ||
-                appended->reason.isEmpty()) {
-                return 2;
-            }
-            const auto emptied = ledger.empty();
-            if (!emptied || emptied->kind != LedgerFileProblem::Kind::WriteFailed) {
-                return 3;
-            }
-            return 0;
-        });
-        QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-        QCOMPARE(code, 0);
-        QCOMPARE(readBytes(dir.filePath(kName)), old);
+    // File and directory modes a user cannot get past: the ledger is left
+    // whole and the failure named. A sticky shared directory lets the user
+    // create files but not replace one that belongs to root.
+    void permissionsThatStopTheUser_data() {
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("dirMode");
+        QTest::addColumn<bool>("canRead");
+        QTest::newRow("read-only directory") << 0644 << 0555 << true;
+        QTest::newRow("sticky shared directory") << 0666 << 01777 << true;
+        QTest::newRow("unreadable file") << 0200 << 0755 << false;
     }
-
-    void aFileThatCannotBeReplacedIsLeftWhole() {
-        if (geteuid() != 0) {
-            QSKIP("needs root to leave a file owned by another user in a shared directory");
+    void permissionsThatStopTheUser() {
+        QFETCH(int, fileMode);
+        QFETCH(int, dirMode);
+        QFETCH(bool, canRead);
+        if (dirMode == 01777 && geteuid() != 0) {
+            QSKIP("needs root to leave a file owned by another user");
         }
-        // A shared directory with the sticky bit: the user may create files
-        // but may not replace one that belongs to someone else.
-        QTemporaryDir dir;
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), old));
-        QVERIFY(chmod(QFile::encodeName(dir.filePath(kName)).constData(), 0666) == 0);
-        QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 01777) == 0);
-        const QString path = dir.path();
+        Folder f;
+        QVERIFY(chmod(QFile::encodeName(f.file()).constData(), mode_t(fileMode)) == 0);
+        QVERIFY(chmod(QFile::encodeName(f.dir.path()).constData(), mode_t(dirMode)) == 0);
         const int code = asUnprivilegedUser([&] {
-            const auto appended = LedgerFile(path).append(
-                record(QStringLiteral("2009年04月02日"), "07:28:40", 2), std::nullopt);
-            return appended && appended->kind == LedgerFileProblem::Kind::WriteFailed ? 0 : 1;
-        });
-        QCOMPARE(code, 0);
-        QCOMPARE(readBytes(dir.filePath(kName)), old);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({kName}));
-    }
-
-    void anUnreadableFileIsReportedNotReplaced() {
-        QTemporaryDir dir;
-        const QByteArray old = sjis(QStringLiteral("\"2009年04月01日\",\"07:30:15\",1\r\n"));
-        QVERIFY(writeBytes(dir.filePath(kName), old));
-        QVERIFY(chmod(QFile::encodeName(dir.filePath(kName)).constData(), 0200) == 0);
-        QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-        const QString path = dir.path();
-        const int code = asUnprivilegedUser([&] {
-            const hibi::LedgerSnapshot snapshot = LedgerFile(path).load();
-            if (!snapshot.problem ||
-                snapshot.problem->kind != LedgerFileProblem::Kind::ReadFailed ||
-                snapshot.isWritable()) {
-                return 1;
+            const hibi::LedgerSnapshot snapshot = f.ledger.load();
+            if (!canRead) {
+                return snapshot.problem && snapshot.problem->kind == Kind::ReadFailed &&
+                               !snapshot.isWritable()
+                           ? 0
+                           : 1;
             }
-            return 0;
+            const auto appended = f.ledger.append(kNext, std::nullopt);
+            const auto emptied = f.ledger.empty();
+            return snapshot.isWritable() && appended && appended->kind == Kind::WriteFailed &&
+                           !appended->reason.isEmpty() && emptied &&
+                           emptied->kind == Kind::WriteFailed
+                       ? 0
+                       : 2;
         });
+        QVERIFY(chmod(QFile::encodeName(f.dir.path()).constData(), 0755) == 0);
+        QVERIFY(chmod(QFile::encodeName(f.file()).constData(), 0644) == 0);
         QCOMPARE(code, 0);
-        QVERIFY(chmod(QFile::encodeName(dir.filePath(kName)).constData(), 0644) == 0);
-        QCOMPARE(readBytes(dir.filePath(kName)), old);
+        QCOMPARE(readBytes(f.file()), kOld);
+        QCOMPARE(f.files(), QStringList({kName}));
     }
 };
 

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <numeric>
 
 #include "ledger/schedule.h"
 #include "ledger/text_formats.h"
@@ -11,146 +12,96 @@ using hibi::OverflowError;
 
 namespace {
 
-LedgerRecord on(const QDate& date, long long yen) {
+LedgerRecord on(const QDate& date, long long yen = 1) {
     return {hibi::dateText(date), QStringLiteral("07:30:15"), Amount::fromYen(yen)};
 }
 
-Amount yen(long long value) {
-    return Amount::fromYen(value);
+const QDate kApril1(2009, 4, 1);
+
+// One row: 1 yen deposited on each of the given days after start, looked at
+// on day `today` after start.
+QTestData& row(const char* name, const QDate& start, const QList<int>& days, int today) {
+    QList<LedgerRecord> records;
+    for (int day : days) {
+        records.append(on(start.addDays(day)));
+    }
+    return QTest::newRow(name) << records << start.addDays(today);
 }
 
-const QDate kApril1(2009, 4, 1);
-const QDate kApril2(2009, 4, 2);
-const QDate kApril5(2009, 4, 5);
-
 }  // namespace
+
+Q_DECLARE_METATYPE(QList<LedgerRecord>)
 
 class ScheduleTest : public QObject {
     Q_OBJECT
   private slots:
-    void emptyHistoryIsTheFirstDay() {
-        const hibi::Schedule s = computeSchedule({}, kApril5);
-        QVERIFY(!s.hasRecords);
-        QCOMPARE(s.intKeika, Integer::of(0));
-        QCOMPARE(s.intKeikaHyouji, Integer::of(0));
-        QCOMPARE(s.curKingaku, yen(1));
-        QCOMPARE(s.curTainou, yen(0));
-        QCOMPARE(s.curRuikei, yen(0));
-        QCOMPARE(s.dayNumber(), Integer::of(1));
-        QVERIFY(!s.depositedToday());
-        QVERIFY(!s.clockBehind(kApril5));
+    void schedule_data() {
+        QTest::addColumn<QList<LedgerRecord>>("records");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<int>("keika");
+        QTest::addColumn<int>("day");  // the day label's number
+        QTest::addColumn<int>("kingaku");
+        QTest::addColumn<int>("tainou");
+        QTest::addColumn<bool>("deposited");
+        QTest::addColumn<bool>("behind");
+        const QDate leap(2024, 2, 27);
+        row("empty", kApril1, {}, 4) << 0 << 1 << 1 << 0 << false << false;
+        row("3rd and 4th missed", kApril1, {0, 1}, 4) << 4 << 5 << 5 << 7 << false << false;
+        row("deposited today", kApril1, {0, 1, 4}, 4) << 0 << 5 << 1 << 0 << true << false;
+        row("the day after", kApril1, {0, 1, 4}, 5) << 5 << 6 << 6 << 0 << false << false;
+        row("three days later", kApril1, {0, 1, 4}, 8) << 8 << 9 << 9 << 21 << false << false;
+        row("one record today", leap, {0}, 0) << 0 << 1 << 1 << 0 << true << false;
+        row("across a leap day", leap, {0}, 3) << 3 << 4 << 4 << 5 << false << false;
+        row("clock set back", kApril1, {0, 4}, 2) << 2 << 3 << 3 << 0 << false << true;
+        row("first record ahead", kApril1, {2}, 0) << -2 << -1 << -1 << 0 << false << true;
+        row("first record a day ahead", kApril1, {1}, 0) << -1 << 0 << 0 << 0 << false << true;
+        QList<int> year(366);
+        std::iota(year.begin(), year.end(), 0);
+        row("a year without gaps", kApril1, year, 366) << 366 << 367 << 367 << 0 << false << false;
     }
-
-    void twoRecordsThenThreeMissedDays() {
-        const hibi::Schedule s = computeSchedule({on(kApril1, 1), on(kApril2, 2)}, kApril5);
-        QCOMPARE(s.curRuikei, yen(3));
-        QCOMPARE(s.runningTotals, QList<Amount>({yen(1), yen(3)}));
-        QCOMPARE(s.dtKaishi, kApril1);
-        QCOMPARE(s.dtZenkai, kApril2);
-        QCOMPARE(s.intKeika, Integer::of(4));
-        QCOMPARE(s.intKeikaHyouji, Integer::of(4));
-        QCOMPARE(s.curTainou, yen(7));  // 3 + 4 for the 3rd and 4th
-        QCOMPARE(s.curKingaku, yen(5));
-        QCOMPARE(s.amountDue(), yen(12));
-        QVERIFY(!s.depositedToday());
-    }
-
-    void depositedTodayKeepsTheTrueDayForTheLabel() {
-        const hibi::Schedule s =
-            computeSchedule({on(kApril1, 1), on(kApril2, 2), on(kApril5, 12)}, kApril5);
-        QCOMPARE(s.curRuikei, yen(15));
-        QCOMPARE(s.intKeika, Integer::of(0));
-        QCOMPARE(s.intKeikaHyouji, Integer::of(4));
-        QCOMPARE(s.dayNumber(), Integer::of(5));
-        QCOMPARE(s.curKingaku, yen(1));
-        QCOMPARE(s.curTainou, yen(0));
-        QVERIFY(s.depositedToday());
-    }
-
-    void theDayAfterAndLater() {
-        const QList<LedgerRecord> three{on(kApril1, 1), on(kApril2, 2), on(kApril5, 12)};
-        hibi::Schedule s = computeSchedule(three, QDate(2009, 4, 6));
-        QCOMPARE(s.intKeika, Integer::of(5));
-        QCOMPARE(s.curKingaku, yen(6));
-        QCOMPARE(s.curTainou, yen(0));
-        s = computeSchedule(three, QDate(2009, 4, 9));
-        QCOMPARE(s.intKeika, Integer::of(8));
-        QCOMPARE(s.curTainou, yen(21));  // 6 + 7 + 8
-        QCOMPARE(s.curKingaku, yen(9));
-        QCOMPARE(s.amountDue(), yen(30));
-    }
-
-    void oneRecordAtVariousDistances() {
-        const QDate today(2024, 3, 1);
-        hibi::Schedule s = computeSchedule({on(today, 1)}, today);
-        QCOMPARE(s.intKeika, Integer::of(0));
-        QCOMPARE(s.intKeikaHyouji, Integer::of(0));
-        QVERIFY(s.depositedToday());
-        s = computeSchedule({on(today.addDays(-1), 1)}, today);
-        QCOMPARE(s.curKingaku, yen(2));
-        QCOMPARE(s.curTainou, yen(0));
-        // Across a leap day: 28 and 29 February to 1 March.
-        s = computeSchedule({on(QDate(2024, 2, 27), 1)}, today);
-        QCOMPARE(s.intKeika, Integer::of(3));
-        QCOMPARE(s.curTainou, yen(5));  // 2 + 3
-        QCOMPARE(s.curKingaku, yen(4));
-    }
-
-    void aYearWithoutGaps() {
-        QList<LedgerRecord> records;
-        for (int i = 0; i < 366; ++i) {
-            records.append(on(kApril1.addDays(i), i + 1));
+    void schedule() {
+        QFETCH(QList<LedgerRecord>, records);
+        QFETCH(QDate, today);
+        QFETCH(int, keika);
+        QFETCH(int, day);
+        QFETCH(int, kingaku);
+        QFETCH(int, tainou);
+        QFETCH(bool, deposited);
+        QFETCH(bool, behind);
+        const hibi::Schedule s = computeSchedule(records, today);
+        QCOMPARE(s.hasRecords, !records.isEmpty());
+        QCOMPARE(s.intKeika, Integer::of(keika));
+        QCOMPARE(s.dayNumber(), Integer::of(day));
+        QCOMPARE(s.curKingaku, Amount::fromYen(kingaku));
+        QCOMPARE(s.curTainou, Amount::fromYen(tainou));
+        QCOMPARE(s.amountDue(), Amount::fromYen(kingaku + tainou));
+        QCOMPARE(s.depositedToday(), deposited);
+        QCOMPARE(s.clockBehind(today), behind);
+        QCOMPARE(s.runningTotals.size(), records.size());
+        QCOMPARE(s.curRuikei, Amount::fromYen(records.size()));
+        if (!records.isEmpty()) {
+            QCOMPARE(s.runningTotals.constLast(), s.curRuikei);
+            QCOMPARE(hibi::dateText(s.dtKaishi), records.first().dateText());
+            QCOMPARE(hibi::dateText(s.dtZenkai), records.last().dateText());
         }
-        const hibi::Schedule s = computeSchedule(records, kApril1.addDays(366));
-        QCOMPARE(s.intKeika, Integer::of(366));
-        QCOMPARE(s.curKingaku, yen(367));
-        QCOMPARE(s.curTainou, yen(0));
-        QCOMPARE(s.curRuikei, yen(366 * 367 / 2));
-        QCOMPARE(s.runningTotals.size(), 366);
-        QCOMPARE(s.runningTotals[364], yen(66795));
     }
 
-    void aClockSetBack() {
-        // The last record is dated after today: no arrears, no deposited-today.
-        hibi::Schedule s = computeSchedule({on(kApril1, 1), on(kApril5, 5)}, QDate(2009, 4, 3));
-        QVERIFY(s.clockBehind(QDate(2009, 4, 3)));
-        QCOMPARE(s.intKeika, Integer::of(2));
-        QCOMPARE(s.curTainou, yen(0));
-        QCOMPARE(s.curKingaku, yen(3));
-        QVERIFY(!s.depositedToday());
-        // Even the first record lies ahead: a negative day index.
-        s = computeSchedule({on(kApril5, 1)}, QDate(2009, 4, 3));
-        QCOMPARE(s.intKeika, Integer::of(-2));
-        QCOMPARE(s.curKingaku, yen(-1));
-        s = computeSchedule({on(kApril5, 1)}, QDate(2009, 4, 4));
-        QCOMPARE(s.curKingaku, yen(0));
-    }
-
-    void dayIndexLimits() {
+    void overflowIsRaisedNeverWrapped() {
         const QDate start(1950, 1, 1);
         // Day index 32,766 is the last whose day number fits.
-        hibi::Schedule s = computeSchedule({on(start, 1)}, start.addDays(32766));
-        QCOMPARE(s.intKeika, Integer::of(32766));
-        QCOMPARE(s.curKingaku, yen(32767));
-        QCOMPARE(s.curTainou, yen(32766LL * 32767 / 2 - 1));  // days 2 to 32,766
-        QVERIFY_THROWS_EXCEPTION(OverflowError,
-                                 computeSchedule({on(start, 1)}, start.addDays(32767)));
-        QVERIFY_THROWS_EXCEPTION(OverflowError,
-                                 computeSchedule({on(start, 1)}, start.addDays(40000)));
+        const hibi::Schedule s = computeSchedule({on(start)}, start.addDays(32766));
+        QCOMPARE(s.curKingaku, Amount::fromYen(32767));
+        QCOMPARE(s.curTainou, Amount::fromYen(32766LL * 32767 / 2 - 1));  // days 2 to 32,766
+        const QDate past = start.addDays(32767);
+        QVERIFY_THROWS_EXCEPTION(OverflowError, computeSchedule({on(start)}, past));
         // Deposited today on day index 32,767: the day label cannot count it.
-        const QDate today = start.addDays(32767);
-        QVERIFY_THROWS_EXCEPTION(OverflowError,
-                                 computeSchedule({on(start, 1), on(today, 1)}, today));
-        QVERIFY_THROWS_EXCEPTION(OverflowError,
-                                 computeSchedule({on(start.addDays(40000), 1)}, start));
-    }
-
-    void sumsAreCheckedNeverWrapped() {
+        QVERIFY_THROWS_EXCEPTION(OverflowError, computeSchedule({on(start), on(past)}, past));
+        QVERIFY_THROWS_EXCEPTION(OverflowError, computeSchedule({on(start.addDays(40000))}, start));
         const QList<LedgerRecord> huge{
-            {QStringLiteral("2009年04月01日"), QStringLiteral("07:00:00"),
+            {hibi::dateText(kApril1), QStringLiteral("07:00:00"),
              Amount::fromUnits(std::numeric_limits<std::int64_t>::max())},
-            on(kApril2, 1)};
-        QVERIFY_THROWS_EXCEPTION(OverflowError, computeSchedule(huge, kApril5));
+            on(kApril1.addDays(1))};
+        QVERIFY_THROWS_EXCEPTION(OverflowError, computeSchedule(huge, kApril1.addDays(4)));
     }
 };
 

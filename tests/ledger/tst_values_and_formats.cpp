@@ -11,7 +11,7 @@ using hibi::OverflowError;
 class ValuesAndFormats : public QObject {
     Q_OBJECT
   private slots:
-    void integerStopsAtEachLimit() {
+    void checkedValuesRaiseOnOverflow() {
         QCOMPARE((Integer::of(32766) + Integer::of(1)).value(), 32767);
         QVERIFY_THROWS_EXCEPTION(OverflowError, Integer::of(32767) + Integer::of(1));
         QCOMPARE((Integer::of(-32767) - Integer::of(1)).value(), -32768);
@@ -21,45 +21,32 @@ class ValuesAndFormats : public QObject {
         Integer counter = Integer::of(32767);
         QVERIFY_THROWS_EXCEPTION(OverflowError, counter += Integer::of(1));
         QCOMPARE(counter.value(), 32767);  // a failed step leaves the value alone
-    }
 
-    void amountIsExactAndChecked() {
+        constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
         QCOMPARE(Amount::fromInteger(Integer::of(-32768)).units(), -327680000LL);
-        QCOMPARE(Amount::fromYen(12).units(), 120000LL);
-        const Amount max = Amount::fromUnits(std::numeric_limits<std::int64_t>::max());
-        QVERIFY_THROWS_EXCEPTION(OverflowError, max + Amount::fromUnits(1));
-        QVERIFY_THROWS_EXCEPTION(
-            OverflowError,
-            Amount::fromUnits(std::numeric_limits<std::int64_t>::min()) - Amount::fromUnits(1));
+        QVERIFY_THROWS_EXCEPTION(OverflowError, Amount::fromUnits(kMax) + Amount::fromUnits(1));
+        QVERIFY_THROWS_EXCEPTION(OverflowError,
+                                 Amount::fromUnits(-kMax - 1) - Amount::fromUnits(1));
         QVERIFY_THROWS_EXCEPTION(OverflowError, Amount::fromYen(922337203685478LL));
         QCOMPARE(Amount::fromYen(922337203685477LL).units(), 9223372036854770000LL);
-        // Sums of tenths stay exact where a double would drift.
-        Amount sum;
+        Amount sum;  // tenths stay exact where a double would drift
         for (int i = 0; i < 10; ++i) {
             sum += Amount::fromUnits(1000);
         }
         QCOMPARE(sum, Amount::fromYen(1));
     }
 
-    void dateTimeAndDayTexts() {
+    void texts() {
         QCOMPARE(hibi::dateText(QDate(2008, 5, 1)), QStringLiteral("2008年05月01日"));
         QCOMPARE(hibi::dateText(QDate(812, 12, 31)), QStringLiteral("0812年12月31日"));
         QCOMPARE(hibi::timeText(QTime(9, 5, 3)), QStringLiteral("09:05:03"));
-        QCOMPARE(hibi::timeText(QTime(23, 59, 59)), QStringLiteral("23:59:59"));
         QCOMPARE(hibi::dayOfMonthText(QDate(2008, 5, 1)), QStringLiteral("1日"));
-        QCOMPARE(hibi::dayOfMonthText(QDate(2008, 5, 31)), QStringLiteral("31日"));
         QCOMPARE(hibi::dayLabel(Integer::of(12)), QStringLiteral("12日"));
         QCOMPARE(hibi::rowNumberText(3), QStringLiteral("3"));
-        QCOMPARE(hibi::scheduleDayText(7), QStringLiteral("7日目"));
         QCOMPARE(hibi::scheduleDayText(365), QStringLiteral("365日目"));
-    }
-
-    void yenAndDecimalTexts() {
-        QCOMPARE(hibi::yenText(Amount::fromYen(1)), QStringLiteral("1円"));
         QCOMPARE(hibi::yenText(Amount::fromYen(1234)), QStringLiteral("1234円"));
         QCOMPARE(hibi::yenText(Amount::fromYen(-3)), QStringLiteral("-3円"));
         QCOMPARE(hibi::decimalText(Amount::fromUnits(125000)), QStringLiteral("12.5"));
-        QCOMPARE(hibi::decimalText(Amount::fromUnits(1)), QStringLiteral("0.0001"));
         QCOMPARE(hibi::decimalText(Amount::fromUnits(-5)), QStringLiteral("-0.0005"));
         QCOMPARE(hibi::decimalText(Amount::fromUnits(std::numeric_limits<std::int64_t>::min())),
                  QStringLiteral("-922337203685477.5808"));
@@ -67,20 +54,16 @@ class ValuesAndFormats : public QObject {
 
     void moneyTextIsJapaneseWhateverTheLocale_data() {
         QTest::addColumn<QString>("locale");
-        QTest::newRow("C") << QStringLiteral("C");
-        QTest::newRow("de_DE") << QStringLiteral("de_DE");
-        QTest::newRow("en_US") << QStringLiteral("en_US");
-        QTest::newRow("ja_JP") << QStringLiteral("ja_JP");
+        for (const char* name : {"C", "de_DE", "en_US", "ja_JP"}) {
+            QTest::newRow(name) << QString::fromLatin1(name);
+        }
     }
     void moneyTextIsJapaneseWhateverTheLocale() {
         QFETCH(QString, locale);
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(hibi::moneyText(Amount::fromYen(1234)), QStringLiteral("¥1,234"));
         QCOMPARE(hibi::moneyText(Amount()), QStringLiteral("¥0"));
-        QCOMPARE(hibi::moneyText(Amount::fromYen(66795)), QStringLiteral("¥66,795"));
         QCOMPARE(hibi::moneyText(Amount::fromYen(-5)), QStringLiteral("-¥5"));
         QCOMPARE(hibi::moneyText(Amount::fromYen(100)), QStringLiteral("¥100"));
-        QCOMPARE(hibi::moneyText(Amount::fromYen(1000)), QStringLiteral("¥1,000"));
         QCOMPARE(hibi::moneyText(Amount::fromYen(536821761)), QStringLiteral("¥536,821,761"));
         QCOMPARE(hibi::moneyText(Amount::fromUnits(125000)), QStringLiteral("¥13"));
         QCOMPARE(hibi::moneyText(Amount::fromUnits(-4000)), QStringLiteral("¥0"));
