@@ -45,31 +45,29 @@ QStringList viewerLog(const QString& log) {
     return QString::fromUtf8(readBytes(log)).split(u'\n', Qt::SkipEmptyParts);
 }
 
-FileSizeLimit::FileSizeLimit(rlim_t limit) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, SIG_IGN);
+ResourceLimit::ResourceLimit(int resource, rlim_t limit) : resource_(resource) {
+    getrlimit(resource_, &saved_);
     rlimit lowered = saved_;
     lowered.rlim_cur = limit;
-    setrlimit(RLIMIT_FSIZE, &lowered);
+    setrlimit(resource_, &lowered);
 }
 
-FileSizeLimit::~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
+ResourceLimit::~ResourceLimit() {
+    setrlimit(resource_, &saved_);
 }
 
-NoNewFiles::NoNewFiles() {
-    getrlimit(RLIMIT_NOFILE, &saved_);
-    rlim_t lowestFree = 0;
-    while (fcntl(static_cast<int>(lowestFree), F_GETFD) != -1) {
-        ++lowestFree;
+FileSizeLimit::FileSizeLimit(rlim_t limit) : ResourceLimit(RLIMIT_FSIZE, limit) {
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+static rlim_t lowestFreeDescriptor() {
+    rlim_t fd = 0;
+    while (fcntl(static_cast<int>(fd), F_GETFD) != -1) {
+        ++fd;
     }
-    rlimit lowered = saved_;
-    lowered.rlim_cur = lowestFree;
-    setrlimit(RLIMIT_NOFILE, &lowered);
+    return fd;
 }
 
-NoNewFiles::~NoNewFiles() {
-    setrlimit(RLIMIT_NOFILE, &saved_);
-}
+NoNewFiles::NoNewFiles() : ResourceLimit(RLIMIT_NOFILE, lowestFreeDescriptor()) {}
 
 }  // namespace hibi::testing

@@ -10,39 +10,36 @@ namespace hibi::testing {
 
 // Bytes of a file, or a null array when it cannot be read.
 QByteArray readBytes(const QString& path);
-// Writes bytes to a file, replacing it; false on failure.
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Text as code page 932 bytes (for fixtures with 年月日).
 QByteArray sjis(const QString& text);
 
-// A stand-in help viewer script at path: it appends "<its name>|<argument
-// count>|<first argument>" to log and then, unless told otherwise, stays
-// running as a real viewer window would. False when it cannot be written.
+// A stand-in help viewer script: it appends "<its name>|<argument count>|
+// <first argument>" to log and then, unless told otherwise, stays running.
 enum class StandInViewer { Stays, Exits, IgnoresTerminate, NotExecutable };
 bool writeStandInViewer(const QString& path, const QString& log,
                         StandInViewer behaviour = StandInViewer::Stays);
-// The lines a stand-in viewer logged so far.
 QStringList viewerLog(const QString& log);
 
-// Makes every write past limit bytes fail with "File too large", as a full
-// disk would, for the life of the object. Root is held to it too.
-class FileSizeLimit {
+// Lowers a resource limit for the life of the object; root is held to it too.
+class ResourceLimit {
   public:
-    explicit FileSizeLimit(rlim_t limit);
-    ~FileSizeLimit();
+    ResourceLimit(int resource, rlim_t limit);
+    ~ResourceLimit();
 
   private:
+    int resource_;
     rlimit saved_{};
 };
 
-// No new file can be opened (too many open files) for the life of the object.
-class NoNewFiles {
-  public:
-    NoNewFiles();
-    ~NoNewFiles();
+// Every write past limit bytes fails with "File too large", as on a full disk.
+struct FileSizeLimit : ResourceLimit {
+    explicit FileSizeLimit(rlim_t limit);
+};
 
-  private:
-    rlimit saved_{};
+// No new file can be opened (too many open files).
+struct NoNewFiles : ResourceLimit {
+    NoNewFiles();
 };
 
 }  // namespace hibi::testing
