@@ -165,8 +165,7 @@ class WindowFixture {
   private:
     void checkNoPlaceholders() const {
         for (QLabel* label : window->findChildren<QLabel*>()) {
-            QVERIFY2(label->text() != QLatin1String("Label1") &&
-                         label->text() != QLatin1String("Label2"),
+            QVERIFY2(!label->text().startsWith(QLatin1String("Label")),
                      qPrintable(label->objectName()));
         }
         QVERIFY(goalBox()->text() != QLatin1String("Text1"));
