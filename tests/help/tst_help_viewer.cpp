@@ -133,31 +133,24 @@ class TestHelpViewer : public QObject {
         QTest::addColumn<QString>("mentioned");   // in the message besides the file
 
         const QStringList all{"xdg-open", "kchmviewer", "xchm"};
-        const QString none;
-        QTest::newRow("xchm first") << "zkHelp.chm" << all << false << none << "xchm" << none;
-        QTest::newRow("kchmviewer next") << "zkHelp.chm" << QStringList{"xdg-open", "kchmviewer"}
-                                         << false << none << "kchmviewer" << none;
-        QTest::newRow("xdg-open last")
-            << "zkHelp.chm" << QStringList{"xdg-open"} << false << none << "xdg-open" << none;
-        QTest::newRow("non-executable skipped")
-            << "zkHelp.chm" << QStringList{"xchm-noexec", "kchmviewer"} << false << none
-            << "kchmviewer" << none;
-        QTest::newRow("environment beats search")
-            << "zkHelp.chm" << all << true << none << "env-viewer" << none;
-        QTest::newRow("setter beats environment") << "zkHelp.chm" << all << true << "set-viewer"
-                                                  << "set-viewer" << none;
-        QTest::newRow("japanese name with a space")
-            << "ヘルプ 一覧.chm" << all << false << "set-viewer"
-            << "set-viewer" << none;
-        QTest::newRow("nothing found")
-            << "zkHelp.chm" << QStringList{"xchm-noexec"} << false << none << none << "xchm";
-        QTest::newRow("missing file")
-            << "absent.chm" << all << false << "set-viewer" << none << "no such file";
-        QTest::newRow("directory") << "bin" << all << false << "set-viewer" << none << none;
-        QTest::newRow("viewer does not exist")
-            << "zkHelp.chm" << all << false << "no-such-viewer" << none << "no-such-viewer";
-        QTest::newRow("viewer not executable")
-            << "zkHelp.chm" << all << false << "plain-file" << none << "plain-file";
+        const auto row = [](const char* name, const QStringList& onPath, bool env,
+                            const QString& program, const QString& expected,
+                            const QString& mentioned = {}, const QString& file = "zkHelp.chm") {
+            QTest::newRow(name) << file << onPath << env << program << expected << mentioned;
+        };
+        row("xchm first", all, false, {}, "xchm");
+        row("kchmviewer next", {"xdg-open", "kchmviewer"}, false, {}, "kchmviewer");
+        row("xdg-open last", {"xdg-open"}, false, {}, "xdg-open");
+        row("non-executable skipped", {"xchm-noexec", "kchmviewer"}, false, {}, "kchmviewer");
+        row("environment beats search", all, true, {}, "env-viewer");
+        row("setter beats environment", all, true, "set-viewer", "set-viewer");
+        row("japanese name with a space", all, false, "set-viewer", "set-viewer", {},
+            "ヘルプ 一覧.chm");
+        row("nothing found", {"xchm-noexec"}, false, {}, {}, "xchm");
+        row("missing file", all, false, "set-viewer", {}, "no such file", "absent.chm");
+        row("directory", all, false, "set-viewer", {}, {}, "bin");
+        row("viewer does not exist", all, false, "no-such-viewer", {}, "no-such-viewer");
+        row("viewer not executable", all, false, "plain-file", {}, "plain-file");
     }
     void viewerChoiceAndFailures() {
         QFETCH(QString, fileName);
