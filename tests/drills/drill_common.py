@@ -35,9 +35,7 @@ RECORD_LINE = re.compile(
     rb'"(\d{4})\x94\x4e(\d{2})\x8c\x8e(\d{2})\x93\xfa","\d{2}:\d{2}:\d{2}",(-?\d+(?:\.\d{1,4})?)\r\n'
 )
 
-# The program may take this much address space (a normal run needs well under
-# 1 GiB): a runaway allocation then fails inside the program, which the drill
-# sees as a crash, instead of taking the machine's memory.
+# A runaway allocation then fails as a crash instead of taking the machine's memory.
 MEMORY_LIMIT = 4 << 30
 
 _children = []
@@ -46,11 +44,7 @@ _children = []
 def _cleanup():
     for process in reversed(_children):
         if process.poll() is None:
-            try:
-                process.kill()
-                process.wait(timeout=5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
+            process.kill()
 
 
 def _on_signal(number, _frame):
@@ -70,7 +64,6 @@ def arguments(description):
     parser.add_argument("--work", required=True, help="a scratch directory, emptied first")
     parser.add_argument("--full", action="store_true", help="the long form")
     parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--verbose", action="store_true")
     return parser
 
 
@@ -81,12 +74,10 @@ def fresh_directory(path):
 
 
 def find_libfaketime():
-    for pattern in ("/usr/lib/*/faketime/libfaketimeMT.so.1", "/usr/lib/faketime/libfaketimeMT.so.1",
-                    "/usr/local/lib/faketime/libfaketimeMT.so.1", "/usr/lib/*/faketime/libfaketime.so.1"):
-        found = sorted(glob.glob(pattern))
-        if found:
-            return found[0]
-    raise SystemExit("libfaketime not found (apt-get install libfaketime)")
+    found = sorted(glob.glob("/usr/*lib/*/faketime/libfaketimeMT.so.1") + glob.glob("/usr/*lib/faketime/libfaketimeMT.so.1"))
+    if not found:
+        raise SystemExit("libfaketime not found (apt-get install libfaketime)")
+    return found[0]
 
 
 def wait_until(predicate, timeout, interval=0.02):
@@ -115,8 +106,8 @@ def write_bytes(path, data):
 class Drill:
     """One drill's run: its work directory, its private Xvfb and its tally."""
 
-    def __init__(self, name, args):
-        self.name, self.args = name, args
+    def __init__(self, args):
+        self.args = args
         self.work = fresh_directory(args.work)
         self.passed, self.failures = 0, []
         self.started = time.monotonic()
@@ -137,15 +128,9 @@ class Drill:
 
     def finish(self, *summary):
         """Stops the display, prints the summary lines and the tally; the exit status."""
-        self.xvfb.terminate()
-        try:
-            self.xvfb.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            self.xvfb.kill()
+        self.xvfb.kill()
         for text in summary + (f"duration: {time.monotonic() - self.started:.1f} s",):
             print(text)
-        if self.failures:
-            print(f"{self.name}: {len(self.failures)} failure(s)")
         print(f"{self.passed} passed, {len(self.failures)} failed", flush=True)
         return 1 if self.failures else 0
 
@@ -167,8 +152,7 @@ def _start_xvfb():
     _children.append(process)
     os.close(write_end)
     number = b""
-    deadline = time.monotonic() + 20
-    while not number.endswith(b"\n") and time.monotonic() < deadline and (chunk := os.read(read_end, 16)):
+    while not number.endswith(b"\n") and (chunk := os.read(read_end, 16)):
         number += chunk
     os.close(read_end)
     if not number.strip():
@@ -176,7 +160,7 @@ def _start_xvfb():
     return process, ":" + number.decode().strip()
 
 
-Window = collections.namedtuple("Window", "kind id name size")
+Window = collections.namedtuple("Window", "kind id")
 
 
 def _kind(name, size):
@@ -200,25 +184,18 @@ class Program:
                    LD_PRELOAD=find_libfaketime() + ":" + os.path.abspath(args.fault_lib),
                    HIBI_FAULT_CONTROL=control or "", HIBI_FAULT_LOG=fault_log or "")
         env.pop("WAYLAND_DISPLAY", None)
-        # A sanitized build wants its runtime first among the loaded libraries.
-        asan = [x for x in (env.get("ASAN_OPTIONS"), "verify_asan_link_order=0") if x]
-        limit = MEMORY_LIMIT
-        if _sanitized(args.program):
-            limit = None
-            # The sanitizer reserves its shadow memory as address space. Strict
-            # string checks stop the program at start-up inside the X keyboard
-            # library (its strndup reads past a buffer that holds no NUL), not
-            # in anything of ours.
-            asan += [f"hard_rss_limit_mb={MEMORY_LIMIT >> 20}", "strict_string_checks=0"]
-        env["ASAN_OPTIONS"] = ":".join(asan)
+        # A sanitized build reserves its shadow memory as address space, and its
+        # strict string checks trip inside the X keyboard library, not in ours.
+        limit = None if _sanitized(args.program) else MEMORY_LIMIT
+        env["ASAN_OPTIONS"] = ":".join(filter(None, (env.get("ASAN_OPTIONS"), "verify_asan_link_order=0",
+                                                     f"hard_rss_limit_mb={MEMORY_LIMIT >> 20}",
+                                                     "strict_string_checks=0")))
         with open(log or os.devnull, "ab") as output:
             self.process = subprocess.Popen(
                 [os.path.abspath(args.program)], cwd=directory, env=env, stdin=subprocess.DEVNULL,
                 stdout=output, stderr=subprocess.STDOUT,
                 preexec_fn=limit and (lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))))
         _children.append(self.process)
-
-    # --- windows -------------------------------------------------------------
 
     def xdotool(self, *words, wait=True):
         """Runs xdotool and returns what it printed; with wait=False, returns
@@ -232,14 +209,12 @@ class Program:
         return subprocess.run(command, env=env, capture_output=True, timeout=5).stdout.decode("utf-8", "replace")
 
     def windows(self):
-        """The visible windows, in one xdotool call: the geometry of each
-        (WINDOW=, WIDTH=, HEIGHT= ...), then the name of each, in the same order."""
+        """The visible windows: each one's geometry, then each one's name."""
         out = self.xdotool("search", "--onlyvisible", "--name", ".", "getwindowgeometry", "--shell", "%@",
                            "getwindowname", "%@")
         geometries = list(re.finditer(r"WINDOW=(\d+)\nX=-?\d+\nY=-?\d+\nWIDTH=(\d+)\nHEIGHT=(\d+)\nSCREEN=\d+\n", out))
         names = out[geometries[-1].end():].splitlines() if geometries else []
-        sizes = [(int(g[2]), int(g[3])) for g in geometries]
-        return [Window(_kind(name, size), g[1], name, size) for g, size, name in zip(geometries, sizes, names)]
+        return [Window(_kind(name, (int(g[2]), int(g[3]))), g[1]) for g, name in zip(geometries, names)]
 
     def kinds(self):
         return sorted(w.kind for w in self.windows() if w.kind != "other")
@@ -263,8 +238,6 @@ class Program:
         extra = wait_until(lambda: [k for k in self.kinds() if k not in wanted], 0.4, 0.05)
         return sorted(wanted + (extra or []))
 
-    # --- input ---------------------------------------------------------------
-
     def click(self, window, point):
         self.xdotool("mousemove", "--window", window.id, *point, "click", "1")
 
@@ -276,14 +249,11 @@ class Program:
         self.key(window, "Return")
         return wait_until(lambda: all(w.id != window.id for w in self.windows()), 5, 0.05)
 
-    # --- process -------------------------------------------------------------
-
     def alive(self):
         return self.process.poll() is None
 
     def kill(self):
-        if self.alive():
-            os.kill(self.process.pid, signal.SIGKILL)
+        self.process.kill()
         self.process.wait()
 
     def close_normally(self, timeout=10):
@@ -291,16 +261,11 @@ class Program:
         or None when it had to be killed."""
         deadline = time.monotonic() + timeout
         while self.alive() and time.monotonic() < deadline:
-            windows = self.windows()
-            box = next((w for w in windows if w.kind in ("box", "confirm", "intro")), None)
-            if box:
+            if box := self.window_of("box", "confirm", "intro"):
                 self.answer(box)
-                continue
-            main = next((w for w in windows if w.kind == "main"), None)
-            if main:
+            elif main := self.window_of("main"):
                 self.click(main, EXIT_BUTTON)
-            if wait_until(lambda: not self.alive(), 2):
-                break
+                wait_until(lambda: not self.alive(), 2)
         if self.alive():
             self.kill()
             return None
@@ -308,15 +273,7 @@ class Program:
 
 
 def describe_exit(status):
-    if status is None:
-        return "did not exit and was killed"
-    if status < 0:
-        return f"died of signal {signal.Signals(-status).name}"
-    return f"exit status {status}"
-
-
-def record_line(day, amount, clock="12:00:00"):
-    return f'"{day.year:04d}年{day.month:02d}月{day.day:02d}日","{clock}",{amount}\r\n'.encode("cp932")
+    return "did not exit and was killed" if status is None else f"exit status {status}"
 
 
 def _record(line):
