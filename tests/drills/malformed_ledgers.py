@@ -2,9 +2,6 @@
 """Malformed ledgers, made from a valid one, and what the program should make
 of each.
 
-  malformed_ledgers.py OUT_DIR [--count N] [--seed S]
-writes N ledgers (and index.tsv: file, kind, expectation) for a look by hand.
-
 expect() reads a ledger the way the program promises to (README: Shift-JIS
 lines "YYYY年MM月DD日","hh:mm:ss",amount, up to four decimals, empty lines
 and LF-only line ends accepted, only the first and the last date counted) and
@@ -14,9 +11,7 @@ answer turns on details this model does not pin down (bytes where code page
 932 tables differ, sums at the edge of the counters).
 """
 
-import argparse
 import datetime
-import os
 import random
 import re
 
@@ -34,17 +29,10 @@ def line(day, amount, clock="08:30:00", date_text=None):
 def valid_ledger(rng):
     """Three to eight records from FIRST on, some days missed, each paying
     that day and the days missed before it, as the program would."""
-    records = []
-    day_index = 0
-    last_paid = -1
-    for _ in range(rng.randint(3, 8)):
-        amount = sum(k + 1 for k in range(last_paid + 1, day_index + 1))
-        records.append((FIRST + datetime.timedelta(days=day_index), amount))
-        last_paid = day_index
-        day_index += rng.choice([1, 1, 1, 2])
-        if FIRST + datetime.timedelta(days=day_index) >= TODAY:
-            break
-    return records
+    days = [0] + sorted(rng.sample(range(1, (TODAY - FIRST).days), rng.randint(2, 7)))
+    due = lambda d: (d + 1) * (d + 2) // 2  # the plan's total by day d
+    return [(FIRST + datetime.timedelta(days=d), due(d) - (due(p) if n else 0))
+            for n, (p, d) in enumerate(zip([0] + days, days))]
 
 
 def render(records):
@@ -163,145 +151,80 @@ def truncated(rng, records):
 
 def bad_quotes(rng, records):
     def edit(raw):
-        quotes = [n for n, b in enumerate(raw) if b == 0x22]
-        choice = rng.randrange(4)
-        if choice == 0:
-            q = rng.choice(quotes)
-            return raw[:q] + raw[q + 1:]
-        if choice == 1:
-            q = rng.choice(quotes)
-            return raw[:q] + b'"' + raw[q:]
-        if choice == 2:
-            return raw.replace(b'"', b"'")
+        q = rng.choice([n for n, b in enumerate(raw) if b == 0x22])
         head, _, amount = raw.rpartition(b",")
-        return head + b',"' + amount + b'"'
+        return rng.choice([raw[:q] + raw[q + 1:], raw[:q] + b'"' + raw[q:], raw.replace(b'"', b"'"),
+                           head + b',"' + amount + b'"'])
     return _edit_line(rng, records, edit)
 
 
 BAD_DATES = ["2031年02月30日", "2031年13月01日", "2031年00月10日", "0000年01月01日", "31年06月01日",
-             "2031/06/01", "２０３１年06月01日", "", "2031年06月01日 ", "2031年06月32日", "2031年006月1日",
-             "2031年06月01", "2030年02月29日", "abcd年ef月gh日", "2031年6月1日"]
+             "2031/06/01", "２０３１年06月01日", "", "2031年06月01日 ", "2031年06月32日", "2030年02月29日"]
 
 
 def bad_date(rng, records):
-    where = rng.choice(["first", "last", "middle"])
-    index = {"first": 0, "last": len(records) - 1, "middle": rng.randrange(1, len(records) - 1)}[where]
+    index = rng.choice([0, len(records) - 1, rng.randrange(1, len(records) - 1)])  # first, last, between
     text = rng.choice(BAD_DATES)
     return b"".join(line(day, amount, date_text=text if n == index else None)
                     for n, (day, amount) in enumerate(records))
 
 
-def bad_date_then_bad_line(rng, records):
-    """The reader stops at a broken line, and the record it read last has a
-    date that names no day (dates between the first and the last are not
-    checked while reading)."""
-    n = rng.randrange(1, len(records))
-    out = b"".join(line(day, amount, date_text=rng.choice(BAD_DATES[:-1]) if i == n else None)
-                   for i, (day, amount) in enumerate(records[: n + 1]))
-    return out + rng.choice([b'"broken\r\n', line(TODAY, 1)[:-4] + b"\r\n", b"x\r\n"])
-
-
-INVALID_BYTES = [b"\x81", b"\x81\x7f", b"\x9f\x20", b"\xe0\x0a", b"\xff", b"\x80", b"\xa0", b"\xfd",
-                 b"\xf0\x40", b"\x85\x40", b"\x82", b"\xef\xfc"]
-
-
 def invalid_cp932(rng, records):
-    bad = rng.choice(INVALID_BYTES)
-    spot = rng.choice(["date", "time", "amount", "end", "line end"])
-    edited = _edit_line(rng, records, {
-        "date": lambda raw: raw[:1] + bad + raw[1:],
-        "time": lambda raw: raw.replace(b'","', b'","' + bad, 1),
-    }.get(spot, lambda raw: raw + bad))  # after the amount, before the line end
-    return render(records) + bad if spot == "end" else edited
+    bad = rng.choice([b"\x81", b"\x81\x7f", b"\x9f\x20", b"\xe0\x0a", b"\xff", b"\x80", b"\x82", b"\xef\xfc"])
+    spot = rng.randrange(3)
+    if spot == 2:
+        return render(records) + bad
+    return _edit_line(rng, records, lambda raw: raw[:1] + bad + raw[1:] if spot == 0 else raw + bad)
 
 
-HUGE = ["922337203685477.5807", "922337203685477.5808", "922337203685478", "99999999999999999999",
-        "-922337203685477.5807", "-922337203685477.5808", "1" + "0" * 40, "461168601842738.7904",
-        "1e10", "0x10", "１２３"]
+AMOUNTS = ["922337203685477.5807", "922337203685477.5808", "99999999999999999999", "-922337203685477.5808",
+           "1e10", "0x10", "１２３", "1.12345", "1.", ".5", "1.1.2", "-", "", " 1"]
 
 
-def huge_amount(rng, records):
+def bad_amount(rng, records):
     lines = render(records).split(b"\r\n")
     i = rng.randrange(len(lines) - 1)
     head = lines[i].rpartition(b",")[0]
-    lines[i] = head + b"," + rng.choice(HUGE).encode("cp932")
+    lines[i] = head + b"," + rng.choice(AMOUNTS).encode("cp932")
     if rng.random() < 0.3:  # two in-range amounts that overflow together
         lines[(i + 1) % (len(lines) - 1)] = head + b",922337203685477"
     return b"\r\n".join(lines)
 
 
-def decimals(rng, records):
-    tails = [".12345", ".00000", ".1234", ".5", ".", ".000000000000000000001", ".1.2", "..5"]
-    return _edit_line(rng, records, lambda raw: raw + rng.choice(tails).encode())
-
-
-def byte_flips(rng, records):
-    data = bytearray(render(records))
-    for _ in range(rng.randint(1, 3)):
-        data[rng.randrange(len(data))] = rng.randrange(256)
-    return bytes(data)
-
-
-def _first_line(data, new):
-    return b"\r\n".join([new] + data.split(b"\r\n")[1:])
-
-
 STRUCTURES = [
     lambda data: data.replace(b"\r\n", b',"x"\r\n', 1),  # a fourth field
-    lambda data: _first_line(data, data.split(b"\r\n")[0].rpartition(b",")[0]),  # no amount
-    lambda data: _first_line(data, data.split(b"\r\n")[0].rpartition(b",")[0] + b","),  # an empty amount
     lambda data: data.replace(b'","', b'", "', 1),  # a blank after a comma
-    lambda data: data.replace(b",", b"\t"),
     lambda data: data.replace(b"\r\n", b"\r\n\x00", 1),
     lambda data: b"\xef\xbb\xbf" + data,  # a UTF-8 byte order mark
     lambda data: data.replace(b"\r\n", b"\r"),  # old Mac line ends: one long line
-    lambda data: data.decode("cp932").encode("utf-8"),  # saved as UTF-8
-    lambda data: data + b" \r\n",  # a line of one blank
+    lambda data: data.decode("cp932").encode("utf-8"),
+    lambda data: data + b'"' + b"9" * 100000 + b'"\r\n',
     lambda data: data.replace(b"\r\n", b"\r\n\r\n").replace(b"\r\n", b"\n"),  # blank lines, LF only: valid
     lambda data: data[:-2],  # no final line end: valid
 ]
 
 
 def structure(rng, records):
-    return STRUCTURES[rng.randrange(len(STRUCTURES))](render(records))
+    return rng.choice(STRUCTURES)(render(records))
 
 
-def dates_out_of_order(rng, records):
-    choice = rng.randrange(4)
-    if choice == 0:  # the last deposit is in the future
-        records = records + [(TODAY + datetime.timedelta(days=rng.randint(1, 400)), 1)]
-    elif choice == 1:  # the plan began over 40,000 days ago
-        records = [(datetime.date(1900, 1, 1), 1)] + records
-    elif choice == 2:  # the first date after the last one
-        records = [(records[-1][0] + datetime.timedelta(days=3), 1)] + records
-    else:  # the last deposit was today
-        records = records + [(TODAY, 5)]
-    return render(records)
+def odd_dates(rng, records):
+    return render(rng.choice([
+        records + [(TODAY + datetime.timedelta(days=rng.randint(1, 400)), 1)],  # the last one in the future
+        [(datetime.date(1900, 1, 1), 1)] + records,  # a plan begun over 40,000 days ago
+        [(records[-1][0] + datetime.timedelta(days=3), 1)] + records,  # the first after the last
+        records + [(TODAY, 5)],  # paid today already
+    ]))
 
 
 def too_many(rng, records):
     # Dates between the first and the last are only shown: the counts matter.
-    count = MAX_RECORDS + rng.choice([0, 1])
-    return line(FIRST, 1) + line(FIRST + datetime.timedelta(days=1), 1) * (count - 1)
+    return line(FIRST, 1) + line(FIRST + datetime.timedelta(days=1), 1) * (MAX_RECORDS - 1 + rng.choice([0, 1]))
 
 
-def long_line(rng, records):
-    return render(records) + b'"' + b"9" * rng.choice([1000, 100000]) + b'"\r\n'
-
-
-KINDS = [
-    ("truncated", truncated, 12),
-    ("bad quotes", bad_quotes, 10),
-    ("bad date", bad_date, 12),
-    ("bad date, then a bad line", bad_date_then_bad_line, 4),
-    ("invalid cp932", invalid_cp932, 12),
-    ("huge amount", huge_amount, 10),
-    ("decimals", decimals, 8),
-    ("byte flips", byte_flips, 16),
-    ("structure", structure, 12),
-    ("dates", dates_out_of_order, 6),
-    ("long line", long_line, 1),
-]
+KINDS = [("truncated", truncated, 12), ("bad quotes", bad_quotes, 10), ("bad date", bad_date, 14),
+         ("invalid cp932", invalid_cp932, 12), ("bad amount", bad_amount, 16), ("structure", structure, 14),
+         ("odd dates", odd_dates, 8), ("valid", lambda rng, records: render(records), 4)]
 
 
 def generate(count, seed, with_big=True):
@@ -314,21 +237,3 @@ def generate(count, seed, with_big=True):
         name, make, _ = kinds[n] if n < len(kinds) else rng.choices(kinds, weights=[w for _, _, w in kinds])[0]
         out.append((name, make(rng, valid_ledger(rng))))
     return out
-
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("out")
-    parser.add_argument("--count", type=int, default=1000)
-    parser.add_argument("--seed", type=int, default=1)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
-    with open(os.path.join(args.out, "index.tsv"), "w", encoding="utf-8") as index:
-        for n, (kind, data) in enumerate(generate(args.count, args.seed)):
-            with open(os.path.join(args.out, f"{n:04d}.txt"), "wb") as f:
-                f.write(data)
-            index.write(f"{n:04d}.txt\t{kind}\t{expect(data)}\n")
-
-
-if __name__ == "__main__":
-    main()
