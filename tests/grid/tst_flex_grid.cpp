@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFontMetrics>
 #include <QHeaderView>
 #include <QtTest>
 
@@ -185,19 +184,33 @@ class TestFlexGrid : public QObject {
         QVERIFY(!grid.isRowHidden(0));
     }
 
-    void columnWidthInTwips() {
+    // Widths in twips survive reshaping; font sizes reach cells, header and
+    // row heights, also of rows added later.
+    void columnWidthsAndFontSize() {
         FlexGrid grid;
         grid.setCols(5);
+        grid.setRows(3);
         const int twips[] = {650, 1440, 22, 23}, pixels[] = {43, 96, 1, 2};  // 1.47, 1.53 px
         for (int c = 1; c < 5; ++c) {
             grid.setColWidthTwips(c, twips[c - 1]);
         }
-        grid.setCols(6);  // widths survive reshaping
+        grid.setCols(6);
         for (int c = 1; c < 5; ++c) {
             QCOMPARE(grid.columnWidth(c), pixels[c - 1]);
         }
         grid.setColWidthTwips(1, -1);
         QCOMPARE(grid.columnWidth(1), grid.horizontalHeader()->defaultSectionSize());
+
+        grid.setFontSizePoints(9);
+        const int smallRow = grid.rowHeight(2);
+        grid.setFontSizePoints(18);
+        grid.setFontSizePoints(0);  // ignored
+        grid.setRows(10);
+        const auto pixelSize = [](const QVariant& font) { return font.value<QFont>().pixelSize(); };
+        QCOMPARE(pixelSize(roleAt(grid, 2, 1, Qt::FontRole)), 24);  // 18 pt at 96 dpi
+        QCOMPARE(pixelSize(grid.model()->headerData(1, Qt::Horizontal, Qt::FontRole)), 24);
+        QVERIFY(grid.rowHeight(2) > smallRow);
+        QCOMPARE(grid.rowHeight(9), grid.rowHeight(2));
     }
 
     // A full grid fills fast and brings its newest row into view, whether it is
@@ -249,22 +262,6 @@ class TestFlexGrid : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&early));
         QVERIFY(lastRowFullyVisible(early));
         QCOMPARE(early.topRow(), early.rowAt(0));
-    }
-
-    void fontSizeReachesCellsAndRowHeight() {
-        FlexGrid grid;
-        grid.setRows(3);
-        grid.setFontSizePoints(9);
-        const int smallRow = grid.rowHeight(2);
-        grid.setFontSizePoints(18);
-        grid.setFontSizePoints(0);  // ignored
-        grid.setRows(10);
-
-        const auto pixelSize = [](const QVariant& font) { return font.value<QFont>().pixelSize(); };
-        QCOMPARE(pixelSize(roleAt(grid, 2, 1, Qt::FontRole)), 24);  // 18 pt at 96 dpi
-        QCOMPARE(pixelSize(grid.model()->headerData(1, Qt::Horizontal, Qt::FontRole)), 24);
-        QVERIFY(grid.rowHeight(2) > smallRow);
-        QCOMPARE(grid.rowHeight(9), grid.rowHeight(2));  // rows added later match
     }
 };
 
