@@ -128,24 +128,26 @@ class StartUp : public QObject {
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("lastTotal");
         QTest::addColumn<QStringList>("mentioned");
-        QTest::newRow("a line that is no record")
-            << kApril1 + kApril2 + "this is not a record\r\n" + kApril5 << false << at(2009, 4, 6)
-            << 3 << "¥3" << QStringList({"ヒビノボリ.txt", "3 行目", "変更していません"});
+        const auto row = [](const char* name, const QByteArray& ledger, const QDateTime& now,
+                            int rows, const char* lastTotal, const QStringList& mentioned,
+                            bool otherSpelling = false) {
+            QTest::newRow(name) << ledger << otherSpelling << now << rows
+                                << QString::fromUtf8(lastTotal) << mentioned;
+        };
+        row("a line that is no record", kApril1 + kApril2 + "this is not a record\r\n" + kApril5,
+            at(2009, 4, 6), 3, "¥3", {"ヒビノボリ.txt", "3 行目", "変更していません"});
         // Reading stops at the broken third line; the last record it kept has
         // a date text that names no day, so there is nothing to count to.
-        QTest::newRow("a bad line after an odd date")
-            << ledgerLine(QDate(2031, 6, 1), "08:30:00", "1") +
-                   sjis(QStringLiteral("\"2031年06月xx日\",\"08:30:00\",2\r\n\"broken\r\n"))
-            << false << at(2031, 6, 10) << 3 << "¥3" << QStringList({"3 行目"});
-        QTest::newRow("two spellings of the ledger")
-            << kApril1 + kApril2 << true << at(2009, 4, 6) << 1 << "累積"
-            << QStringList({"ヒビノボリ.TXT"});
-        QTest::newRow("a clock behind the last deposit")
-            << kApril1 + kApril2 + kApril5 << false << at(2009, 4, 3) << 4 << "¥15"
-            << QStringList({"2009年04月05日", "日付"});
-        QTest::newRow("day numbers beyond the counter")
-            << ledgerLine(QDate(1900, 1, 1), "07:00:00", "1") << false << at(2026, 12, 6) << 2
-            << "¥1" << QStringList({"範囲"});
+        row("a bad line after an odd date",
+            ledgerLine(QDate(2031, 6, 1), "08:30:00", "1") +
+                sjis(QStringLiteral("\"2031年06月xx日\",\"08:30:00\",2\r\n\"broken\r\n")),
+            at(2031, 6, 10), 3, "¥3", {"3 行目"});
+        row("two spellings of the ledger", kApril1 + kApril2, at(2009, 4, 6), 1, "累積",
+            {"ヒビノボリ.TXT"}, true);
+        row("a clock behind the last deposit", kApril1 + kApril2 + kApril5, at(2009, 4, 3), 4,
+            "¥15", {"2009年04月05日", "日付"});
+        row("day numbers beyond the counter", ledgerLine(QDate(1900, 1, 1), "07:00:00", "1"),
+            at(2026, 12, 6), 2, "¥1", {"範囲"});
     }
     void aLedgerThatCannotTakeADepositIsLeftAlone() {
         QFETCH(QByteArray, ledger);
