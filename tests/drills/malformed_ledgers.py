@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
-"""Malformed ledgers, made from a valid one, and what the program should make
-of each.
-
-expect() reads a ledger the way the program promises to (README: Shift-JIS
-lines "YYYY年MM月DD日","hh:mm:ss",amount, up to four decimals, empty lines
-and LF-only line ends accepted, only the first and the last date counted) and
-tells "reject" (a message at start-up, no deposit, the file untouched),
-"accept" with the amount a deposit on TODAY must record, or "unsure" where the
-answer turns on details this model does not pin down (bytes where code page
-932 tables differ, sums at the edge of the counters).
+"""Malformed ledgers made from valid ones, and expect(): what the program
+must make of each, read by its promises (Shift-JIS "YYYY年MM月DD日","hh:mm:ss",
+amount lines, up to four decimals, blank lines and LF ends allowed, only the
+first and the last date counted); "unsure" where this model cannot tell.
 """
 
 import datetime
+import itertools
 import random
 import re
 
@@ -21,14 +16,13 @@ MAX_RECORDS = 32766
 INT64_MAX = 2**63 - 1
 
 
-def line(day, amount, clock="08:30:00", date_text=None):
+def line(day, amount, date_text=None):
     date = date_text if date_text is not None else f"{day.year:04d}年{day.month:02d}月{day.day:02d}日"
-    return f'"{date}","{clock}",{amount}\r\n'.encode("cp932")
+    return f'"{date}","08:30:00",{amount}\r\n'.encode("cp932")
 
 
 def valid_ledger(rng):
-    """Three to eight records from FIRST on, some days missed, each paying
-    that day and the days missed before it, as the program would."""
+    """Three to eight records from FIRST on, paying as the program would."""
     days = [0] + sorted(rng.sample(range(1, (TODAY - FIRST).days), rng.randint(2, 7)))
     due = lambda d: (d + 1) * (d + 2) // 2  # the plan's total by day d
     return [(FIRST + datetime.timedelta(days=d), due(d) - (due(p) if n else 0))
@@ -57,11 +51,9 @@ def _unsure_bytes(data):
 
 def date_of(text):
     m = re.fullmatch(r"(\d{4})年(\d{1,2})月(\d{1,2})日", text, re.ASCII)
-    if not m or int(m.group(1)) == 0:
-        return None
     try:
-        return datetime.date(*map(int, m.groups()))
-    except ValueError:
+        return m and datetime.date(*map(int, m.groups()))
+    except ValueError:  # no such day, or the year 0
         return None
 
 
@@ -109,12 +101,10 @@ def expect(data, today=TODAY):
     first, last = date_of(records[0][0]), date_of(records[-1][0])
     if not last:
         return ("reject", "last date")
-    running = 0
-    for _, units in records:
-        running += units
-        if abs(running) > INT64_MAX:
-            return ("reject", "sum out of range")
-    if abs(running) > INT64_MAX // 2:
+    sums = list(itertools.accumulate(units for _, units in records))
+    if max(map(abs, sums)) > INT64_MAX:
+        return ("reject", "sum out of range")
+    if abs(sums[-1]) > INT64_MAX // 2:
         return ("unsure", "sum near the amount's limit")
     if last > today:
         return ("reject", "clock behind the last date")
@@ -127,9 +117,8 @@ def expect(data, today=TODAY):
         return ("full", "no room for one more record")
     if last == today:
         return ("accept", None)
-    gap = (today - last).days
-    due = k + 1 + (sum(range((k + 1) - (gap - 1), k + 1)) if gap > 1 else 0)
-    return ("accept", due * 10000)
+    # Day k + 1 of the plan, and each day missed since the last deposit.
+    return ("accept", sum(range(k + 2 - (today - last).days, k + 2)) * 10000)
 
 
 # --- malformations -------------------------------------------------------------
@@ -228,8 +217,8 @@ KINDS = [("truncated", truncated, 12), ("bad quotes", bad_quotes, 10), ("bad dat
 
 
 def generate(count, seed, with_big=True):
-    """count (kind, bytes) pairs; the first ones take each kind in turn, the
-    one over the record limit too with with_big."""
+    """count (kind, bytes) pairs, the first of each kind in turn (the one over
+    the record limit only with_big)."""
     rng = random.Random(seed)
     kinds = KINDS + ([("too many records", too_many, 0)] if with_big else [])
     out = []
