@@ -1,6 +1,5 @@
-"""What the drills share: a private Xvfb, the program started in a directory
-with a faked date, its windows found and driven with xdotool, and the ledger
-format checked byte by byte."""
+"""What the drills share: a private Xvfb, the program on a faked date driven
+with xdotool, and the ledger's lines checked byte by byte."""
 
 import argparse
 import atexit
@@ -151,13 +150,11 @@ def _start_xvfb():
         pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _children.append(process)
     os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n") and (chunk := os.read(read_end, 16)):
-        number += chunk
-    os.close(read_end)
-    if not number.strip():
+    with os.fdopen(read_end) as display:
+        number = display.readline().strip()
+    if not number:
         raise SystemExit("Xvfb did not start")
-    return process, ":" + number.decode().strip()
+    return process, ":" + number
 
 
 Window = collections.namedtuple("Window", "kind id")
@@ -174,8 +171,7 @@ def _kind(name, size):
 
 
 class Program:
-    """The real program, started in directory on the X display named, its
-    clock faked from fake_time on, with fault_inject.so preloaded."""
+    """The real program in directory, its clock faked from fake_time on."""
 
     def __init__(self, args, display, directory, fake_time, control=None, fault_log=None, log=None):
         self.display = display
@@ -198,9 +194,8 @@ class Program:
         _children.append(self.process)
 
     def xdotool(self, *words, wait=True):
-        """Runs xdotool and returns what it printed; with wait=False, returns
-        the running xdotool at once, so that a kill can land while the
-        program handles the input."""
+        """What xdotool printed; with wait=False the running xdotool, so that a
+        kill can land while the program handles the input."""
         command = ["xdotool", *map(str, words)]
         env = dict(os.environ, DISPLAY=self.display)
         if not wait:
@@ -226,17 +221,11 @@ class Program:
         return wait_until(lambda: self.alive() and self.window_of(kind), timeout, 0.05)
 
     def wait_settled(self, expected=("main",), timeout=30):
-        """Waits for the start-up to show the windows expected, then a moment
-        more for any other (a box shows together with the main window).
-        Returns the kinds showing, or None when the program ended."""
-        wanted = sorted(expected)
-        ready = wait_until(lambda: not self.alive() or set(wanted) <= set(self.kinds()), timeout, 0.05)
-        if not self.alive():
-            return None
-        if not ready:
-            return self.kinds()
-        extra = wait_until(lambda: [k for k in self.kinds() if k not in wanted], 0.4, 0.05)
-        return sorted(wanted + (extra or []))
+        """The kinds of window showing once those expected show, and a moment
+        more for a box that comes with them; None when the program ended."""
+        wait_until(lambda: not self.alive() or set(expected) <= set(self.kinds()), timeout, 0.05)
+        time.sleep(0.4)
+        return self.kinds() if self.alive() else None
 
     def click(self, window, point):
         self.xdotool("mousemove", "--window", window.id, *point, "click", "1")
@@ -257,8 +246,7 @@ class Program:
         self.process.wait()
 
     def close_normally(self, timeout=10):
-        """Presses the exit button (answering any box first); the exit status,
-        or None when it had to be killed."""
+        """The exit button's exit status (boxes answered first); None if killed."""
         deadline = time.monotonic() + timeout
         while self.alive() and time.monotonic() < deadline:
             if box := self.window_of("box", "confirm", "intro"):
@@ -286,8 +274,8 @@ def _record(line):
 
 
 def appended_record(old, new):
-    """(date, amount bytes) of the one whole record new adds to old, or None.
-    A last line without its line end gets one before the new record."""
+    """(date, amount bytes) of the one whole record new adds to old, or None;
+    an unfinished last line gets its line end first."""
     old = old or b""
     if old and not old.endswith(b"\n"):
         old += b"\n" if old.endswith(b"\r") else b"\r\n"

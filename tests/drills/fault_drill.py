@@ -1,11 +1,7 @@
-"""Write-failure drill: with fault_inject.so preloaded, one call of a save
-(open, write, fsync, link or rename) fails while a deposit, a goal or a reset
-is tried. The file must stay byte for byte, a message box open and the
-program keep running; with the fault lifted the same action must save, and
-the exit button end the program with status 0.
-
-Short form: 8 cases; --full: 33, every call of each save, with unnamed and
-named temp files.
+"""Write-failure drill: one call of a deposit's, goal's or reset's save fails.
+The file must stay byte for byte, a message box open and the program keep
+running; with the fault lifted the same action must save. Short form: 8
+cases; --full: 33, every call of each save, unnamed and named temp files.
 """
 
 import datetime

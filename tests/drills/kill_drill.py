@@ -1,15 +1,8 @@
 #!/usr/bin/env python3
-"""Kill drill: the real program is killed with SIGKILL at a random moment
-after a deposit or a reset is pressed, often in the middle of its save.
-
-Each run starts a faked day later in the same directory, so a deposit is
-due. After each kill the ledger must be the old one, the old one plus one
-whole record of that day (the plan's total), or empty after a reset; the next
-start must show no error. fault_inject.so logs the save's calls, which tells
-where each kill landed; some runs go through a slow disk (each call delayed)
-or a file system without unnamed temp files (Qt then names its temp file).
-
-Short form: 20 kills; --full: 200.
+"""Kill drill: SIGKILL at a random moment after a deposit or a reset is
+pressed, often inside its save (some runs on a slow disk or with named temp
+files). The ledger must be the old one, the old one plus one whole record of
+that day, or empty after a reset. Short form: 20 kills; --full: 200.
 """
 
 import collections
