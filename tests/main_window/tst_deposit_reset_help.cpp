@@ -184,6 +184,9 @@ class DepositResetHelp : public QObject {
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QStringLiteral("削除確認"));
+        QCOMPARE(shown[0].text,
+                 QStringLiteral("現在でギブアップして、また１円から始めますか？\r\n"));
+        QCOMPARE(shown[0].icon, MessageBox::Icon::None);
         QCOMPARE(shown[0].buttons, MessageBox::Buttons::OkCancel);
         if (answer == MessageBox::Answer::Cancel) {
             QCOMPARE(screenOf(f), before);
@@ -221,6 +224,10 @@ class DepositResetHelp : public QObject {
         QCOMPARE(shown[0].buttons, MessageBox::Buttons::Ok);
         const QStringList lines = shown[0].text.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 7);
+        QCOMPARE(
+            lines[3],
+            QStringLiteral(
+                "それぞれの貯金データを利用して、グラフや一覧で貯蓄状況を表示できる機能があり"));
         QCOMPARE(lines[4], QStringLiteral("やる気と継続する力をより強力にサポートします。"));
         // No help file here yet: one line, and the program says nothing itself.
         QCOMPARE(errors.size(), 1);
