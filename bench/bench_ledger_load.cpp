@@ -12,9 +12,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "ledger/ledger_file.h"
-#include "ledger/schedule.h"
 #include "ledger/text_formats.h"
+#include "plan/plan_model.h"
 
 namespace {
 
@@ -33,8 +32,7 @@ int main(int argc, char* argv[]) {
     QByteArray content;
     for (int i = 0; i < hibi::kMaxLedgerRecords; ++i) {
         const QDate date = first.addDays(i);
-        content += hibi::encodeRecord(
-            {hibi::dateText(date), hibi::timeText(QTime(7, 30, 15)), hibi::Amount::fromYen(i + 1)});
+        content += hibi::encodeRecord({date, QTime(7, 30, 15), hibi::Amount::fromYen(i + 1)});
     }
     const QString path = dir.filePath(hibi::LedgerFile::canonicalName());
     {
@@ -45,7 +43,7 @@ int main(int argc, char* argv[]) {
         }
     }
     const QDate today = first.addDays(hibi::kMaxLedgerRecords);
-    const hibi::LedgerFile ledger(dir.path());
+    hibi::PlanModel plan(dir.path());
 
     std::vector<double> floorMs;
     std::vector<double> loadMs;
@@ -67,14 +65,11 @@ int main(int argc, char* argv[]) {
 
         timer.restart();
         {
-            const hibi::LedgerSnapshot snapshot = ledger.load();
-            if (!snapshot.isWritable() ||
-                snapshot.parsed.records.size() != hibi::kMaxLedgerRecords) {
+            if (!plan.load(today).isEmpty() || plan.records().size() != hibi::kMaxLedgerRecords) {
                 std::fprintf(stderr, "the bench ledger did not load\n");
                 return 1;
             }
-            const hibi::Schedule schedule = hibi::computeSchedule(snapshot.parsed.records, today);
-            sink += schedule.runningTotals.size();
+            sink += plan.runningTotals().size();
         }
         loadMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }

@@ -81,8 +81,8 @@ int main(int argc, char* argv[]) {
     const QDate first(1990, 1, 1);
     QByteArray content;
     for (int i = 0; i < hibi::kMaxLedgerRecords; ++i) {
-        content += hibi::encodeRecord({hibi::dateText(first.addDays(i)), QStringLiteral("07:30:15"),
-                                       hibi::Amount::fromYen(i + 1)});
+        content +=
+            hibi::encodeRecord({first.addDays(i), QTime(7, 30, 15), hibi::Amount::fromYen(i + 1)});
     }
     QFile file(fullDir.filePath(QStringLiteral("ヒビノボリ.txt")));
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {

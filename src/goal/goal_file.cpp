@@ -30,17 +30,14 @@ Integer GoalFile::load() const {
     return goalDaysFromFileContent(bytes.content);
 }
 
-std::optional<QString> GoalFile::save(double value) const {
+std::optional<GoalFile::SaveProblem> GoalFile::save(double value) const {
     const DataFileLookup lookup = findDataFile(directory_, kBaseName, QStringLiteral("txt"));
     if (!lookup.conflictingNames.isEmpty()) {
-        return QStringLiteral(
-                   "目標ファイルを保存できませんでした。\n同じ名前のファイルが複数あります: %1")
-            .arg(lookup.conflictingNames.join(QStringLiteral("、")));
+        return SaveProblem{lookup.conflictingNames.first(), {}, lookup.conflictingNames};
     }
     const QByteArray content = goalValueText(value).toLatin1() + "\r\n";
     if (auto error = writeFileAtomically(lookup.path, content)) {
-        return QStringLiteral("目標ファイル「%1」を保存できませんでした。\n理由: %2")
-            .arg(QFileInfo(lookup.path).fileName(), *error);
+        return SaveProblem{QFileInfo(lookup.path).fileName(), *error, {}};
     }
     return std::nullopt;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
+#include "ledger/atomic_file.h"
 #include "ledger/checked.h"
 
 namespace hibi {
@@ -18,10 +20,14 @@ class GoalFile {
     // be read, holds no number or one out of range. Never creates the file.
     Integer load() const;
 
-    // Writes value followed by CR LF, atomically. On failure, a message in
-    // Japanese naming the file and the operating system's reason; the old
-    // file is left as it was.
-    std::optional<QString> save(double value) const;
+    // Why a goal was not saved; the old file is left as it was.
+    struct SaveProblem {
+        QString fileName;
+        SystemError error;
+        QStringList names;  // more than one spelling of the name exists
+    };
+    // Writes value followed by CR LF, atomically.
+    std::optional<SaveProblem> save(double value) const;
 
   private:
     QString directory_;

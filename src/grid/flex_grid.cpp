@@ -1,5 +1,7 @@
 #include "flex_grid.h"
 
+#include "ui_common/layout.h"
+
 #include <QAbstractTableModel>
 #include <QBrush>
 #include <QEvent>
@@ -11,8 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <stdexcept>
-#include <string>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -23,18 +24,18 @@ constexpr double kTwipsPerPixel = 15.0;
 constexpr int kRowPadding = 6;
 constexpr Qt::Alignment kDefaultAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
-Qt::Alignment alignmentForCode(short code) {
+std::optional<Qt::Alignment> alignmentForCode(short code) {
     if (code == 9) {
         return kDefaultAlignment;
     }
     if (code < 0 || code > 9) {
-        throw std::out_of_range("FlexGrid: unknown alignment code " + std::to_string(code));
+        return std::nullopt;
     }
     static constexpr Qt::AlignmentFlag kHorizontal[] = {Qt::AlignLeft, Qt::AlignHCenter,
                                                         Qt::AlignRight};
     static constexpr Qt::AlignmentFlag kVertical[] = {Qt::AlignTop, Qt::AlignVCenter,
                                                       Qt::AlignBottom};
-    return kHorizontal[code / 3] | kVertical[code % 3];
+    return Qt::Alignment(kHorizontal[code / 3] | kVertical[code % 3]);
 }
 
 }  // namespace
@@ -332,27 +333,36 @@ int FlexGrid::fixedCols() const {
     return m_model->fixedCols();
 }
 
-void FlexGrid::setRow(int r) {
-    checkCell(r, 0);
+bool FlexGrid::setRow(int r) {
+    if (!checkCell(r, 0)) {
+        return false;
+    }
     m_cursorRow = r;
+    return true;
 }
 
 int FlexGrid::row() const {
     return m_cursorRow;
 }
 
-void FlexGrid::setCol(int c) {
-    checkColumn(c);
+bool FlexGrid::setCol(int c) {
+    if (!checkColumn(c)) {
+        return false;
+    }
     m_cursorCol = c;
+    return true;
 }
 
 int FlexGrid::col() const {
     return m_cursorCol;
 }
 
-void FlexGrid::setText(const QString& text) {
-    checkCell(m_cursorRow, m_cursorCol);
+bool FlexGrid::setText(const QString& text) {
+    if (!checkCell(m_cursorRow, m_cursorCol)) {
+        return false;
+    }
     m_model->setCell(m_cursorRow, m_cursorCol, text);
+    return true;
 }
 
 QString FlexGrid::text() const {
@@ -360,8 +370,7 @@ QString FlexGrid::text() const {
 }
 
 QString FlexGrid::cellText(int r, int c) const {
-    checkCell(r, c);
-    return m_model->cell(r, c);
+    return checkCell(r, c) ? m_model->cell(r, c) : QString();
 }
 
 void FlexGrid::setTopRow(int r) {
@@ -383,7 +392,9 @@ int FlexGrid::topRow() const {
 }
 
 void FlexGrid::setColWidthTwips(int col, int twips) {
-    checkColumn(col);
+    if (!checkColumn(col)) {
+        return;
+    }
     if (twips < 0) {
         setColumnWidth(col, horizontalHeader()->defaultSectionSize());
     } else {
@@ -392,13 +403,19 @@ void FlexGrid::setColWidthTwips(int col, int twips) {
 }
 
 void FlexGrid::setColAlignment(int col, short code) {
-    checkColumn(col);
-    m_model->setColAlignment(col, alignmentForCode(code));
+    const auto alignment = alignmentForCode(code);
+    Q_ASSERT_X(alignment, "FlexGrid::setColAlignment", "unknown alignment code");
+    if (checkColumn(col) && alignment) {
+        m_model->setColAlignment(col, *alignment);
+    }
 }
 
 void FlexGrid::setFixedAlignment(int col, short code) {
-    checkColumn(col);
-    m_model->setFixedAlignment(col, alignmentForCode(code));
+    const auto alignment = alignmentForCode(code);
+    Q_ASSERT_X(alignment, "FlexGrid::setFixedAlignment", "unknown alignment code");
+    if (checkColumn(col) && alignment) {
+        m_model->setFixedAlignment(col, *alignment);
+    }
 }
 
 void FlexGrid::setFontSizePoints(double pt) {
@@ -441,21 +458,16 @@ void FlexGrid::changeEvent(QEvent* event) {
     }
 }
 
-void FlexGrid::checkColumn(int c) const {
-    if (c < 0 || c >= cols()) {
-        throw std::out_of_range("FlexGrid: column " + std::to_string(c) + " is outside 0.." +
-                                std::to_string(cols() - 1));
-    }
+bool FlexGrid::checkColumn(int c) const {
+    const bool inside = c >= 0 && c < cols();
+    Q_ASSERT_X(inside, "FlexGrid", "column outside the grid");
+    return inside;
 }
 
-void FlexGrid::checkCell(int r, int c) const {
-    const int rowCount = rows();
-    const int colCount = cols();
-    if (r < 0 || r >= rowCount || c < 0 || c >= colCount) {
-        throw std::out_of_range("FlexGrid: cell (" + std::to_string(r) + ", " + std::to_string(c) +
-                                ") is outside the " + std::to_string(rowCount) + " x " +
-                                std::to_string(colCount) + " grid");
-    }
+bool FlexGrid::checkCell(int r, int c) const {
+    const bool inside = r >= 0 && r < rows() && c >= 0 && c < cols();
+    Q_ASSERT_X(inside, "FlexGrid", "cell outside the grid");
+    return inside;
 }
 
 void FlexGrid::clampCursor() {
@@ -498,3 +510,16 @@ void FlexGrid::scrollToTopRow(int r) {
 }
 
 #include "flex_grid.moc"
+
+FlexGrid* makeTableGrid(QWidget* parent, const QString& name, const QRect& geometry, int cols,
+                        int fixedCols, const QString& accessibleName) {
+    auto* grid = new FlexGrid(parent);
+    grid->setObjectName(name);
+    grid->setGeometry(geometry);
+    grid->setFont(hibi::gothicFont(hibi::tableGothic(), 12));
+    grid->setCols(cols);
+    grid->setFixedRows(1);
+    grid->setFixedCols(fixedCols);
+    grid->setAccessibleName(accessibleName);
+    return grid;
+}

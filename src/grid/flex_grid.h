@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QTableView>
 #include <functional>
@@ -23,9 +24,10 @@ class QShowEvent;
 //
 // Error policy: a cell address outside the grid (setRow, setCol, cellText,
 // setColWidthTwips, the alignment setters, or text()/setText() while the grid
-// has no cell under the cursor) and an unknown alignment code throw
-// std::out_of_range and leave the grid unchanged. Shape and scroll requests
-// (setRows, setCols, setFixedRows, setFixedCols, setTopRow) are clamped instead.
+// has no cell under the cursor) and an unknown alignment code leave the grid
+// unchanged: the setters that take an address return false, cellText an
+// empty text, and debug builds assert. Shape and scroll requests (setRows,
+// setCols, setFixedRows, setFixedCols, setTopRow) are clamped instead.
 //
 // The text lives in one flat vector, so tens of thousands of rows cost no more
 // than their strings.
@@ -55,11 +57,11 @@ class FlexGrid : public QTableView {
     // The cursor. It is independent of the view's current index and selection
     // and may address fixed cells (that is how the header is filled). When the
     // grid shrinks the cursor is pulled back onto the last row/column.
-    void setRow(int r);
+    bool setRow(int r);
     int row() const;
-    void setCol(int c);
+    bool setCol(int c);
     int col() const;
-    void setText(const QString& text);
+    bool setText(const QString& text);
     QString text() const;
     QString cellText(int r, int c) const;
 
@@ -101,8 +103,8 @@ class FlexGrid : public QTableView {
     void changeEvent(QEvent* event) override;
 
   private:
-    void checkCell(int r, int c) const;
-    void checkColumn(int c) const;
+    bool checkCell(int r, int c) const;
+    bool checkColumn(int c) const;
     void clampCursor();
     void syncFixedRowDisplay();
     void syncFontAndRowHeight();
@@ -115,3 +117,8 @@ class FlexGrid : public QTableView {
     int m_pendingTopRow = -1;
     double m_fontPoints = 0.0;
 };
+
+// A table of the windows' kind: placed at geometry, in the tables' face, with
+// one header row, cols columns of which fixedCols (0 or 1) are fixed.
+FlexGrid* makeTableGrid(QWidget* parent, const QString& name, const QRect& geometry, int cols,
+                        int fixedCols, const QString& accessibleName);

@@ -14,8 +14,13 @@ namespace hibi {
 
 namespace {
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+SystemError systemError(int code) {
+    return {code, QString::fromLocal8Bit(std::strerror(code))};
+}
+
+// errno when the call set it, else Qt's own description.
+SystemError lastError(const QFileDevice& file) {
+    return errno != 0 ? systemError(errno) : SystemError{0, file.errorString()};
 }
 
 // After the rename the new directory entry must reach the disk as well, or a
@@ -30,23 +35,23 @@ void syncDirectory(const QString& dir) {
 
 }  // namespace
 
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content) {
+std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content) {
     return writeFileAtomically(path, {QByteArrayView(content)});
 }
 
-std::optional<QString> writeFileAtomically(const QString& path,
-                                           std::initializer_list<QByteArrayView> pieces) {
+std::optional<SystemError> writeFileAtomically(const QString& path,
+                                               std::initializer_list<QByteArrayView> pieces) {
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
     // count: a buffered QSaveFile can commit a truncated file.
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return errno != 0 ? systemReason(errno) : file.errorString();
+        return lastError(file);
     }
     for (const QByteArrayView piece : pieces) {
         errno = 0;
         if (file.write(piece.data(), piece.size()) != piece.size()) {
-            const QString reason = errno != 0 ? systemReason(errno) : file.errorString();
+            const SystemError reason = lastError(file);
             file.cancelWriting();
             return reason;
         }
@@ -55,13 +60,13 @@ std::optional<QString> writeFileAtomically(const QString& path,
     // cannot keep the data must stop the save before the rename.
     errno = 0;
     if (::fdatasync(file.handle()) != 0) {
-        const QString reason = systemReason(errno);
+        const SystemError reason = systemError(errno);
         file.cancelWriting();
         return reason;
     }
     errno = 0;
     if (!file.commit()) {
-        return errno != 0 ? systemReason(errno) : file.errorString();
+        return lastError(file);
     }
     syncDirectory(QFileInfo(path).absolutePath());
     return std::nullopt;
@@ -97,12 +102,12 @@ FileBytes readWholeFile(const QString& path) {
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = errno != 0 ? systemReason(errno) : file.errorString();
+        result.error = lastError(file);
         return result;
     }
     result.content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
+        result.error = SystemError{0, file.errorString()};
         result.content.clear();
     }
     return result;
@@ -113,7 +118,7 @@ FileComparison compareWithFile(const QString& path, QByteArrayView expected) {
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        result.error = errno != 0 ? systemReason(errno) : file.errorString();
+        result.error = lastError(file);
         return result;
     }
     constexpr qsizetype kPiece = 64 * 1024;
@@ -123,7 +128,7 @@ FileComparison compareWithFile(const QString& path, QByteArrayView expected) {
         errno = 0;
         const qint64 got = file.read(piece.data(), kPiece);
         if (got < 0) {
-            result.error = errno != 0 ? systemReason(errno) : file.errorString();
+            result.error = lastError(file);
             return result;
         }
         if (got == 0) {

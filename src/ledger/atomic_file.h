@@ -9,15 +9,22 @@
 
 namespace hibi {
 
+// A failure the operating system reported: its error number (0 when there
+// was none to read) and its own text. The windows put it into words.
+struct SystemError {
+    int code = 0;
+    QString text;
+};
+
 // Replaces the file at path with content: a temporary file in the same
 // directory is written, flushed to disk and renamed over the old file, and
 // the directory entry is flushed too. On failure the old file is left as it
 // was and the operating system's reason is returned.
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content);
+std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content);
 // The same, with the content given in pieces that are written one after the
 // other, so that a long file plus a line needs no copy of the whole.
-std::optional<QString> writeFileAtomically(const QString& path,
-                                           std::initializer_list<QByteArrayView> pieces);
+std::optional<SystemError> writeFileAtomically(const QString& path,
+                                               std::initializer_list<QByteArrayView> pieces);
 
 // Finds a data file in dir whose name is baseName plus an extension that
 // matches extension in any letter case ("ヒビノボリ.TXT" for "ヒビノボリ", "txt").
@@ -31,7 +38,7 @@ DataFileLookup findDataFile(const QString& dir, const QString& baseName, const Q
 // Reads the whole file; the operating system's reason on failure.
 struct FileBytes {
     QByteArray content;
-    std::optional<QString> error;
+    std::optional<SystemError> error;
 };
 FileBytes readWholeFile(const QString& path);
 
@@ -39,7 +46,7 @@ FileBytes readWholeFile(const QString& path);
 // pieces, so a long file is compared without a copy of it in memory.
 struct FileComparison {
     bool same = false;
-    std::optional<QString> error;  // the operating system's reason
+    std::optional<SystemError> error;
 };
 FileComparison compareWithFile(const QString& path, QByteArrayView expected);
 

@@ -72,4 +72,14 @@ class Amount {
     std::int64_t units_ = 0;
 };
 
+// a + b into sum, or false (sum untouched) when it would leave the range.
+inline bool tryAdd(Amount a, Amount b, Amount& sum) {
+    std::int64_t units = 0;
+    if (__builtin_add_overflow(a.units(), b.units(), &units)) {
+        return false;
+    }
+    sum = Amount::fromUnits(units);
+    return true;
+}
+
 }  // namespace hibi

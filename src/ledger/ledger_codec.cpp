@@ -213,18 +213,15 @@ struct LedgerLineParser {
 
 static_assert(sizeof(LedgerRecord) == 24, "a long history is held as 24 bytes a record");
 
-LedgerRecord::LedgerRecord(const QString& dateText, const QString& timeText, Amount amountValue)
+LedgerRecord::LedgerRecord(const QDate& date, const QTime& time, Amount amountValue)
     : amount(amountValue) {
+    // Both texts are short ASCII apart from 年月日, far within the 16-bit lengths.
     QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
-    const QByteArray date = encoder.encode(dateText);
-    const QByteArray time = encoder.encode(timeText);
-    constexpr qsizetype kMaxField = std::numeric_limits<quint16>::max();
-    if (date.size() > kMaxField || time.size() > kMaxField) {
-        throw std::length_error("a ledger record's date or time text is too long");
-    }
-    source_ = LedgerLineParser::share(date + "\",\"" + time);
-    dateLength_ = static_cast<quint16>(date.size());
-    timeLength_ = static_cast<quint16>(time.size());
+    const QByteArray dateBytes = encoder.encode(hibi::dateText(date));
+    const QByteArray timeBytes = encoder.encode(hibi::timeText(time));
+    source_ = LedgerLineParser::share(dateBytes + "\",\"" + timeBytes);
+    dateLength_ = static_cast<quint16>(dateBytes.size());
+    timeLength_ = static_cast<quint16>(timeBytes.size());
 }
 
 QString LedgerRecord::dateText() const {
@@ -233,24 +230,6 @@ QString LedgerRecord::dateText() const {
 
 QString LedgerRecord::timeText() const {
     return decode(timeBytes());
-}
-
-QString LedgerError::reason() const {
-    switch (kind) {
-        case LedgerErrorKind::Malformed:
-            return QStringLiteral("日付・時刻・金額の形式になっていません");
-        case LedgerErrorKind::InvalidDate:
-            return QStringLiteral("日付が正しくありません");
-        case LedgerErrorKind::InvalidEncoding:
-            return QStringLiteral("Shift-JIS として読めない文字があります");
-        case LedgerErrorKind::AmountOutOfRange:
-            return QStringLiteral("金額が大きすぎます");
-        case LedgerErrorKind::TooManyDecimals:
-            return QStringLiteral("金額の小数が4桁を超えています");
-        case LedgerErrorKind::TooManyRecords:
-            return QStringLiteral("記録が %1 件を超えています").arg(kMaxLedgerRecords);
-    }
-    return {};
 }
 
 std::optional<QDate> dateFromText(QStringView text) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSharedData>
 #include <QString>
+#include <QTime>
 #include <optional>
 
 #include "ledger/checked.h"
@@ -22,7 +23,8 @@ namespace hibi {
 class LedgerRecord {
   public:
     LedgerRecord() = default;
-    LedgerRecord(const QString& dateText, const QString& timeText, Amount amount);
+    // A new record of a deposit made at that date and time.
+    LedgerRecord(const QDate& date, const QTime& time, Amount amount);
 
     QString dateText() const;
     QString timeText() const;
@@ -72,8 +74,6 @@ struct LedgerError {
     int line = 0;  // 1-based
     LedgerErrorKind kind = LedgerErrorKind::Malformed;
 
-    // A short reason in Japanese, for the user.
-    QString reason() const;
     friend bool operator==(const LedgerError&, const LedgerError&) = default;
 };
 

@@ -3,23 +3,16 @@
 #include <QFileInfo>
 #include <utility>
 
-#include "ledger/atomic_file.h"
-
 namespace hibi {
 
 namespace {
 
-LedgerFileProblem problem(LedgerFileProblem::Kind kind, QString fileName, QString reason) {
+LedgerFileProblem problem(LedgerFileProblem::Kind kind, QString fileName, SystemError error = {}) {
     LedgerFileProblem p;
     p.kind = kind;
     p.fileName = std::move(fileName);
-    p.reason = std::move(reason);
+    p.error = std::move(error);
     return p;
-}
-
-LedgerFileProblem changedOnDisk(const QString& fileName) {
-    return problem(LedgerFileProblem::Kind::ChangedOnDisk, fileName,
-                   QStringLiteral("台帳が読み込み後に変更されています"));
 }
 
 }  // namespace
@@ -34,31 +27,24 @@ QString LedgerFile::canonicalName() {
 
 LedgerFile::LedgerFile(QString directory) : directory_(std::move(directory)) {}
 
-std::variant<LedgerFile::Located, LedgerFileProblem> LedgerFile::locate() const {
+LedgerFile::Located LedgerFile::locate() const {
     const DataFileLookup lookup = findDataFile(directory_, baseName(), QStringLiteral("txt"));
+    Located file{lookup.path, QFileInfo(lookup.path).fileName(), lookup.exists, std::nullopt};
     if (!lookup.conflictingNames.isEmpty()) {
-        LedgerFileProblem p = problem(LedgerFileProblem::Kind::AmbiguousName,
-                                      lookup.conflictingNames.first(), QString());
-        p.names = lookup.conflictingNames;
-        p.reason = QStringLiteral("同じ名前の台帳が複数あります: ") +
-                   lookup.conflictingNames.join(QStringLiteral("、"));
-        return p;
+        file.fileName = lookup.conflictingNames.first();
+        file.problem = problem(LedgerFileProblem::Kind::AmbiguousName, file.fileName);
+        file.problem->names = lookup.conflictingNames;
     }
-    return Located{lookup.path, QFileInfo(lookup.path).fileName(), lookup.exists};
+    return file;
 }
 
 LedgerSnapshot LedgerFile::load() const {
     LedgerSnapshot snapshot;
-    auto located = locate();
-    if (auto* p = std::get_if<LedgerFileProblem>(&located)) {
-        snapshot.fileName = p->fileName;
-        snapshot.problem = *p;
-        return snapshot;
-    }
-    const Located& file = std::get<Located>(located);
+    const Located file = locate();
     snapshot.fileName = file.fileName;
+    snapshot.problem = file.problem;
     snapshot.existed = file.exists;
-    if (!file.exists) {
+    if (file.problem || !file.exists) {
         return snapshot;
     }
     FileBytes bytes = readWholeFile(file.path);
@@ -73,13 +59,9 @@ LedgerSnapshot LedgerFile::load() const {
 }
 
 std::optional<LedgerFileProblem> LedgerFile::createIfMissing() const {
-    auto located = locate();
-    if (auto* p = std::get_if<LedgerFileProblem>(&located)) {
-        return *p;
-    }
-    const Located& file = std::get<Located>(located);
-    if (file.exists) {
-        return std::nullopt;
+    const Located file = locate();
+    if (file.problem || file.exists) {
+        return file.problem;
     }
     if (auto error = writeFileAtomically(file.path, QByteArray())) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
@@ -90,27 +72,26 @@ std::optional<LedgerFileProblem> LedgerFile::createIfMissing() const {
 std::optional<LedgerFileProblem> LedgerFile::append(
     const LedgerRecord& record, const std::optional<QByteArray>& expectedContent,
     QByteArray* newContent) const {
-    auto located = locate();
-    if (auto* p = std::get_if<LedgerFileProblem>(&located)) {
-        return *p;
+    const Located file = locate();
+    if (file.problem) {
+        return file.problem;
     }
-    const Located& file = std::get<Located>(located);
     QByteArray content;
     if (expectedContent) {
         // The file must still hold what the caller loaded (a missing file
         // counts as empty). Comparing in pieces spares a second copy of a
         // long ledger.
+        bool same = expectedContent->isEmpty();
         if (file.exists) {
             const FileComparison comparison = compareWithFile(file.path, *expectedContent);
             if (comparison.error) {
                 return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName,
                                *comparison.error);
             }
-            if (!comparison.same) {
-                return changedOnDisk(file.fileName);
-            }
-        } else if (!expectedContent->isEmpty()) {
-            return changedOnDisk(file.fileName);
+            same = comparison.same;
+        }
+        if (!same) {
+            return problem(LedgerFileProblem::Kind::ChangedOnDisk, file.fileName);
         }
         content = *expectedContent;
     } else if (file.exists) {
@@ -121,17 +102,15 @@ std::optional<LedgerFileProblem> LedgerFile::append(
         content = std::move(bytes.content);
     }
     // The records themselves are not needed, only that they all read.
-    const LedgerCheck check = checkLedger(content);
-    if (check.error) {
-        return problem(
-            LedgerFileProblem::Kind::NotReadable, file.fileName,
-            QStringLiteral("%1 行目: %2").arg(check.error->line).arg(check.error->reason()));
+    LedgerCheck check = checkLedger(content);
+    if (!check.error && check.recordCount >= kMaxLedgerRecords) {
+        check.error =
+            LedgerError{static_cast<int>(check.recordCount + 1), LedgerErrorKind::TooManyRecords};
     }
-    if (check.recordCount >= kMaxLedgerRecords) {
-        return problem(
-            LedgerFileProblem::Kind::NotReadable, file.fileName,
-            LedgerError{static_cast<int>(check.recordCount + 1), LedgerErrorKind::TooManyRecords}
-                .reason());
+    if (check.error) {
+        LedgerFileProblem p = problem(LedgerFileProblem::Kind::NotReadable, file.fileName);
+        p.where = check.error;
+        return p;
     }
     // A last line without its line end gets one, so the new record starts
     // a line of its own.
@@ -152,11 +131,10 @@ std::optional<LedgerFileProblem> LedgerFile::append(
 }
 
 std::optional<LedgerFileProblem> LedgerFile::empty() const {
-    auto located = locate();
-    if (auto* p = std::get_if<LedgerFileProblem>(&located)) {
-        return *p;
+    const Located file = locate();
+    if (file.problem) {
+        return file.problem;
     }
-    const Located& file = std::get<Located>(located);
     if (auto error = writeFileAtomically(file.path, QByteArray())) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
     }

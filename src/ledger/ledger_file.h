@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <variant>
 
+#include "ledger/atomic_file.h"
 #include "ledger/ledger_codec.h"
 
 namespace hibi {
@@ -21,9 +21,10 @@ struct LedgerFileProblem {
         ChangedOnDisk,  // the file is not what the caller loaded
     };
     Kind kind = Kind::ReadFailed;
-    QString fileName;   // name without directory, as on disk
-    QString reason;     // the operating system's reason, or the parse error's
-    QStringList names;  // the spellings found, for AmbiguousName
+    QString fileName;                  // name without directory, as on disk
+    SystemError error;                 // ReadFailed, WriteFailed
+    std::optional<LedgerError> where;  // NotReadable: the first line that does not read
+    QStringList names;                 // AmbiguousName: the spellings found
 };
 
 // What loading found.
@@ -35,7 +36,6 @@ struct LedgerSnapshot {
     std::optional<LedgerFileProblem> problem;
 
     // True when every byte was understood and deposits may be written.
-    bool isWritable() const { return !problem && !parsed.error; }
 };
 
 // The ledger file "ヒビノボリ.txt" in one directory. An existing ledger is found
@@ -70,8 +70,9 @@ class LedgerFile {
         QString path;
         QString fileName;
         bool exists = false;
+        std::optional<LedgerFileProblem> problem;
     };
-    std::variant<Located, LedgerFileProblem> locate() const;
+    Located locate() const;
 
     QString directory_;
 };

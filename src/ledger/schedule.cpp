@@ -1,32 +1,26 @@
 #include "ledger/schedule.h"
 
-#include <stdexcept>
-
 namespace hibi {
+
+namespace {
 
 Integer daysFromTo(const QDate& from, const QDate& to) {
     return Integer::of(from.daysTo(to));
 }
 
-Schedule computeSchedule(const QList<LedgerRecord>& records, const QDate& today) {
-    if (records.size() > kMaxLedgerRecords) {
-        throw OverflowError("too many ledger records");
+// Throws OverflowError when a value leaves its range; the caller turns that
+// into a result.
+Schedule compute(const QList<LedgerRecord>& records, const QList<Amount>& totals,
+                 const QDate& today) {
+    if (records.size() > kMaxLedgerRecords || totals.size() != records.size()) {
+        throw OverflowError("ledger records or their total out of range");
     }
     Schedule s;
-    s.runningTotals.reserve(records.size());
-    for (const LedgerRecord& record : records) {
-        s.curRuikei += record.amount;
-        s.runningTotals.append(s.curRuikei);
-    }
+    s.curRuikei = totals.isEmpty() ? Amount() : totals.last();
     if (!records.isEmpty()) {
-        const auto first = dateFromText(records.first().dateText());
-        const auto last = dateFromText(records.last().dateText());
-        if (!first || !last) {
-            throw std::invalid_argument("first or last ledger date is not a date");
-        }
         s.hasRecords = true;
-        s.dtKaishi = *first;
-        s.dtZenkai = *last;
+        s.dtKaishi = *dateFromText(records.first().dateText());
+        s.dtZenkai = *dateFromText(records.last().dateText());
         s.intKeika = daysFromTo(s.dtKaishi, today);
         s.intKeikaHyouji = s.intKeika;
         const Integer gap = daysFromTo(s.dtZenkai, today);
@@ -42,12 +36,45 @@ Schedule computeSchedule(const QList<LedgerRecord>& records, const QDate& today)
             const long long sum = (static_cast<long long>(from.value()) + to.value()) * count / 2;
             s.curTainouKei = Amount::fromYen(sum);
         }
-        // The day label adds one to the true day index; make sure it can.
-        (void)s.dayNumber();
     }
+    s.dayNumber = s.intKeikaHyouji + Integer::of(1);
     s.curKingaku = Amount::fromInteger(s.intKeika + Integer::of(1));
     s.curTainou = s.curTainouKei;
+    (void)s.amountDue();  // a press must be able to hand it over
     return s;
+}
+
+}  // namespace
+
+QList<Amount> runningTotals(const QList<LedgerRecord>& records) {
+    QList<Amount> totals;
+    totals.reserve(records.size());
+    Amount total;
+    for (const LedgerRecord& record : records) {
+        if (!tryAdd(total, record.amount, total)) {
+            break;
+        }
+        totals.append(total);
+    }
+    return totals;
+}
+
+ScheduleResult computeSchedule(const QList<LedgerRecord>& records, const QList<Amount>& totals,
+                               const QDate& today) {
+    ScheduleResult result;
+    result.schedule.curKingaku = Amount::fromInteger(Integer::of(1));
+    result.schedule.dayNumber = Integer::of(1);
+    if (!records.isEmpty() &&
+        (!dateFromText(records.first().dateText()) || !dateFromText(records.last().dateText()))) {
+        result.error = ScheduleError::NoDate;
+        return result;
+    }
+    try {
+        result.schedule = compute(records, totals, today);
+    } catch (const OverflowError&) {
+        result.error = ScheduleError::OutOfRange;
+    }
+    return result;
 }
 
 }  // namespace hibi

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <optional>
 
 #include "ledger/checked.h"
 #include "ledger/ledger_codec.h"
@@ -12,33 +13,39 @@ namespace hibi {
 // of the first record; day number N asks for N yen.
 struct Schedule {
     bool hasRecords = false;
-    QList<Amount> runningTotals;  // after each record, in order
-    Amount curRuikei;             // total of every record
-    QDate dtKaishi;               // first record's date (null without records)
-    QDate dtZenkai;               // last record's date (null without records)
-    Integer intKeika;             // today's day index; 0 when the last record is today's
-    Integer intKeikaHyouji;       // today's true day index, for the day label
-    Amount curKingaku;            // today's planned deposit, intKeika + 1
-    Amount curTainouKei;          // arrears summed while loading
-    Amount curTainou;             // arrears: planned amounts of the missed days
+    Amount curRuikei;        // total of every record
+    QDate dtKaishi;          // first record's date (null without records)
+    QDate dtZenkai;          // last record's date (null without records)
+    Integer intKeika;        // today's day index; 0 when the last record is today's
+    Integer intKeikaHyouji;  // today's true day index, for the day label
+    Amount curKingaku;       // today's planned deposit, intKeika + 1
+    Amount curTainouKei;     // arrears summed while loading
+    Amount curTainou;        // arrears: planned amounts of the missed days
+    Integer dayNumber;       // intKeikaHyouji + 1, the day label's number
 
-    // The last record is dated today: today's deposit is made.
-    bool depositedToday() const { return hasRecords && curKingaku == Amount::fromYen(1); }
-    // The last record is dated after today: the computer's clock is behind.
-    bool clockBehind(const QDate& today) const { return hasRecords && dtZenkai > today; }
-    // What one press of the deposit button hands over.
+    // What one press of the deposit button hands over (fits: checked when
+    // the schedule was computed).
     Amount amountDue() const { return curKingaku + curTainou; }
-    // The day number shown to the user.
-    Integer dayNumber() const { return intKeikaHyouji + Integer::of(1); }
 };
 
-// Computes the schedule from the records and today. The first and last date
-// texts must name dates (the ledger reader sees to that). Throws
-// OverflowError when a day index, the day number or a sum leaves its range,
-// and std::invalid_argument for records that break the reader's guarantees.
-Schedule computeSchedule(const QList<LedgerRecord>& records, const QDate& today);
+// The running total after each record. It stops at the first record whose
+// total no longer fits an amount, so it may be shorter than the records.
+QList<Amount> runningTotals(const QList<LedgerRecord>& records);
 
-// Whole days from one date to another, as a day counter (checked).
-Integer daysFromTo(const QDate& from, const QDate& to);
+// Why no schedule could be computed.
+enum class ScheduleError {
+    OutOfRange,  // a day index, the day number, a sum or the amount due leaves its range
+    NoDate,      // the first or last record's date text names no date
+};
+
+struct ScheduleResult {
+    Schedule schedule;  // all zero, today's amount 1, when error is set
+    std::optional<ScheduleError> error;
+};
+
+// The schedule for the records, whose running totals are given, on today.
+// Never throws.
+ScheduleResult computeSchedule(const QList<LedgerRecord>& records, const QList<Amount>& totals,
+                               const QDate& today);
 
 }  // namespace hibi

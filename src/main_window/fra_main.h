@@ -6,8 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "ledger/checked.h"
-#include "ledger/ledger_file.h"
+#include "plan/plan_model.h"
 
 class FlexGrid;
 class HelpViewer;
@@ -27,23 +26,6 @@ class RoundedPanel;
 class fraMain : public QWidget {
     Q_OBJECT
   public:
-    // The plan's state, as the last load and deposit left it.
-    struct State {
-        QString strHelp;
-        hibi::Integer intKeika;
-        hibi::Amount curKingaku;
-        QDate dtKaishi;
-        QDate dtZenkai;
-        hibi::Amount curRuikei;
-        hibi::Amount curTainouKei;
-        hibi::Amount curTainou;
-        hibi::Integer intKeikaHyouji;
-        hibi::Integer intNissuu;
-    };
-
-    // Why deposits are not taken at the moment.
-    enum class DepositBlock { None, LedgerUnreadable, ClockBehind, OutOfRange };
-
     // dataDirectory: where the ledger and goal files live; empty means the
     // current working directory at the time of each operation.
     explicit fraMain(hibi::Clock& clock, QString dataDirectory = QString(),
@@ -54,8 +36,7 @@ class fraMain : public QWidget {
     // decides today's status (on the first run after the schedule window).
     void Form_Load();
 
-    const State& state() const { return state_; }
-    DepositBlock depositBlock() const { return depositBlock_; }
+    const hibi::PlanModel& plan() const { return plan_; }
     HelpViewer& helpViewer() const { return *helpViewer_; }
 
   signals:
@@ -73,15 +54,14 @@ class fraMain : public QWidget {
     void cmdEnd_Click();
 
   private:
-    struct LoadedHistory;
     void buildControls();
-    QString directory() const;
 
     // History and schedule.
     void InitEveryGrid();
     void LoadEvery();
-    void AddEveryRow(const hibi::LedgerRecord& record);
-    bool SaveEvery(const hibi::LedgerRecord& record);
+    void ShowHistory();
+    void AddEveryRow();
+    bool SaveEvery();
     void ShowKeika();
 
     // Status panel.
@@ -94,22 +74,18 @@ class fraMain : public QWidget {
     void CalcSetKingaku();
     void txtSetNissuu_KeyPress(int& keyAscii);
 
-    // Brings the amount due up to date after the date or the ledger changed
-    // under a loaded window.
-    void reloadForStaleAmount(const QString& why);
+    // Shows the history and status anew after the model loaded again under a
+    // window already on screen.
+    void showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices);
     void showPendingMessages();
     void showError(const QString& text);
+    void setFirstFocus();
 
     hibi::Clock& clock_;
-    QString dataDirectory_;
-    State state_;
+    hibi::PlanModel plan_;
+    QString strHelp_;
     HelpViewer* helpViewer_ = nullptr;
-
-    // What the last load saw, to notice a changed day or file before a deposit.
-    QByteArray loadedContent_;
-    QDate loadedOn_;
-    DepositBlock depositBlock_ = DepositBlock::None;
-    QList<QString> pendingMessages_;
+    QList<hibi::LoadNotice> pendingNotices_;
 
     // Controls.
     QLabel* Image2_ = nullptr;

@@ -68,14 +68,9 @@ frmSub::frmSub(QWidget* parent)
     cmdModori_->setAccessibleName(cmdModori_->text());
     connect(cmdModori_, &QPushButton::clicked, this, &frmSub::cmdModori_Click);
 
-    msgEverySub_ = new FlexGrid(this);
-    msgEverySub_->setObjectName(QStringLiteral("msgEverySub"));
-    msgEverySub_->setGeometry(twipsRect(150, 105, 2375, 3495));
-    msgEverySub_->setFont(hibi::gothicFont(hibi::tableGothic(), 12));
-    msgEverySub_->setCols(2);
-    msgEverySub_->setFixedRows(1);
-    msgEverySub_->setFixedCols(0);
-    msgEverySub_->setAccessibleName(QStringLiteral("貯金額の一覧"));
+    msgEverySub_ =
+        makeTableGrid(this, QStringLiteral("msgEverySub"), twipsRect(150, 105, 2375, 3495), 2, 0,
+                      QStringLiteral("貯金額の一覧"));
 
     setTabOrder(cmdModori_, msgEverySub_);
     Form_Load();

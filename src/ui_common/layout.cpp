@@ -74,7 +74,7 @@ void RoundedPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
-    painter.setBrush(QColor(0xFF, 0xFF, 0xF0));
+    painter.setBrush(kIvory);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
 }
 

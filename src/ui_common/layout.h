@@ -28,6 +28,9 @@ QString tableGothic();
 // the layout does not depend on the screen's resolution.
 QFont gothicFont(const QString& family, int pixelSize, bool bold = false);
 
+// The ivory of the value boxes and of the panels behind the texts.
+inline const QColor kIvory(0xFF, 0xFF, 0xF0);
+
 // Text colour and background of a widget.
 void setColours(QWidget* widget, const QColor& text, const QColor& background);
 void setTextColour(QWidget* widget, const QColor& text);

@@ -113,12 +113,12 @@ class GoalTest : public QObject {
         QVERIFY(!goal.save(12.5));
         QCOMPARE(readBytes(path), QByteArray("12.5\r\n"));
         QCOMPARE(goal.load(), Integer::of(12));
-        std::optional<QString> message;
+        std::optional<hibi::GoalFile::SaveProblem> problem;
         {
             const hibi::testing::FileSizeLimit full(3);
-            message = goal.save(1000);
+            problem = goal.save(1000);
         }
-        QVERIFY(message && message->contains(QStringLiteral("目標ヒビノボリ.txt")));
+        QVERIFY(problem && problem->fileName == QStringLiteral("目標ヒビノボリ.txt"));
         QCOMPARE(readBytes(path), QByteArray("12.5\r\n"));
 
         // An existing file with another case of extension is used and kept.

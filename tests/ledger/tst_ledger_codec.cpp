@@ -27,14 +27,13 @@ class LedgerCodec : public QObject {
     Q_OBJECT
   private slots:
     void writesTheWorkedExampleByteForByte() {
-        QCOMPARE(hibi::encodeRecord({QStringLiteral("2009年04月01日"), QStringLiteral("07:30:15"),
-                                     Amount::fromYen(1)})
+        QCOMPARE(hibi::encodeRecord({QDate(2009, 4, 1), QTime(7, 30, 15), Amount::fromYen(1)})
                      .toHex(' '),
                  QByteArray("22 32 30 30 39 94 4e 30 34 8c 8e 30 31 93 fa 22 2c 22 30 37 3a 33 30 "
                             "3a 31 35 22 2c 31 0d 0a"));
-        QVERIFY(hibi::encodeRecord({QStringLiteral("2009年04月05日"), QStringLiteral("21:05:33"),
-                                    Amount::fromUnits(-125000)})
-                    .endsWith(",-12.5\r\n"));
+        QVERIFY(
+            hibi::encodeRecord({QDate(2009, 4, 5), QTime(21, 5, 33), Amount::fromUnits(-125000)})
+                .endsWith(",-12.5\r\n"));
     }
 
     void readsWhatEditorsAndOldFilesWrite_data() {
@@ -109,7 +108,6 @@ class LedgerCodec : public QObject {
         QVERIFY(parsed.error);
         QCOMPARE(parsed.error->line, 3);
         QCOMPARE(parsed.error->kind, kind);
-        QVERIFY(!parsed.error->reason().isEmpty());
         QCOMPARE(parsed.records.size(), 2);  // what came before stays readable
         QCOMPARE(parsed.records[1].amount, Amount::fromYen(2));
         // The check that keeps no records finds the same.

@@ -133,8 +133,7 @@ class DepositResetHelp : public QObject {
         f.start();
         if (otherCopy) {
             QVERIFY(!hibi::LedgerFile(f.dir.path())
-                         .append({QStringLiteral("2009年04月05日"), QStringLiteral("20:00:00"),
-                                  hibi::Amount::fromYen(12)},
+                         .append({QDate(2009, 4, 5), QTime(20, 0), hibi::Amount::fromYen(12)},
                                  std::nullopt));
         } else {
             f.clock.set(at(2009, 4, 6, 0, 0, 1));

@@ -28,19 +28,6 @@ inline QDateTime at(int year, int month, int day, int hour = 12, int minute = 0,
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
 
-inline QByteArray ledgerLine(const QDate& date, const QString& time, const QByteArray& amount) {
-    return sjis(QStringLiteral("\"%1\",\"%2\",").arg(dateText(date), time)) + amount + "\r\n";
-}
-
-// n deposits made to plan from 1 January 2009: 1 yen, 2 yen, 3 yen...
-inline QByteArray toPlan(int n) {
-    QByteArray ledger;
-    for (int i = 0; i < n; ++i) {
-        ledger += ledgerLine(QDate(2009, 1, 1).addDays(i), "07:00:00", QByteArray::number(i + 1));
-    }
-    return ledger;
-}
-
 // 1 and 2 yen on 1 and 2 April 2009, then the 12 yen that catch up on the 5th
 // (spelt out, as the program must write it).
 inline const QByteArray kApril1 = ledgerLine(QDate(2009, 4, 1), "07:30:15", "1");

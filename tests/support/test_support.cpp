@@ -27,6 +27,24 @@ QByteArray sjis(const QString& text) {
     return encoder(text);
 }
 
+QByteArray ledgerLine(const QDate& date, const QString& time, const QByteArray& amount) {
+    return sjis(QStringLiteral("\"%1年%2月%3日\",\"%4\",")
+                    .arg(date.year(), 4, 10, QLatin1Char('0'))
+                    .arg(date.month(), 2, 10, QLatin1Char('0'))
+                    .arg(date.day(), 2, 10, QLatin1Char('0'))
+                    .arg(time)) +
+           amount + "\r\n";
+}
+
+QByteArray toPlan(int n, const QDate& start) {
+    QByteArray ledger;
+    for (int i = 0; i < n; ++i) {
+        ledger +=
+            ledgerLine(start.addDays(i), QStringLiteral("07:00:00"), QByteArray::number(i + 1));
+    }
+    return ledger;
+}
+
 bool writeStandInViewer(const QString& path, const QString& log, StandInViewer behaviour) {
     QByteArray script = "#!/bin/sh\n";
     if (behaviour == StandInViewer::IgnoresTerminate) {

@@ -1,0 +1,257 @@
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ledger/text_formats.h"
+#include "plan/plan_model.h"
+#include "test_support.h"
+
+using hibi::Amount;
+using hibi::DepositBlock;
+using hibi::DepositOutcome;
+using hibi::LoadNotice;
+using hibi::PlanModel;
+using hibi::PlanStatus;
+using namespace hibi::testing;
+
+namespace {
+
+const QDate kApril1(2009, 4, 1);
+const QString kName = QStringLiteral("ヒビノボリ.txt");
+
+QByteArray yenOn(const QDate& date, long long yen = 1) {
+    return ledgerLine(date, QStringLiteral("07:30:15"), QByteArray::number(yen));
+}
+
+// 1 yen on each of the given days after start.
+QByteArray onDays(const QDate& start, const QList<int>& days) {
+    QByteArray ledger;
+    for (int day : days) {
+        ledger += yenOn(start.addDays(day));
+    }
+    return ledger;
+}
+
+// A plan over a temporary folder holding the given ledger (none when null).
+struct Plan {
+    explicit Plan(const QByteArray& ledger, QByteArray encoding = hibi::kLedgerEncoding)
+        : model(dir.path(), std::move(encoding)) {
+        if (!ledger.isNull()) {
+            writeBytes(file(), ledger);
+        }
+    }
+    QString file(const QString& name = kName) const { return dir.filePath(name); }
+    QByteArray bytes() const { return readBytes(file()); }
+    QList<LoadNotice::Kind> load(const QDate& today) {
+        QList<LoadNotice::Kind> kinds;
+        for (const LoadNotice& notice : model.load(today)) {
+            kinds << notice.kind;
+        }
+        return kinds;
+    }
+
+    QTemporaryDir dir;
+    PlanModel model;
+};
+
+QDateTime at(const QDate& date, int hour = 21, int minute = 5, int second = 33) {
+    return {date, QTime(hour, minute, second)};
+}
+
+}  // namespace
+
+class PlanModelTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // What a load finds: day number, today's amount, arrears and status.
+    void schedule_data() {
+        QTest::addColumn<QByteArray>("ledger");
+        QTest::addColumn<int>("today");  // days after 1 April 2009
+        QTest::addColumn<int>("day");    // the day label's number
+        QTest::addColumn<int>("kingaku");
+        QTest::addColumn<int>("tainou");
+        QTest::addColumn<PlanStatus>("status");
+        const QDate leap(2024, 2, 27);
+        const auto row = [](const char* name, const QByteArray& ledger, int today) -> QTestData& {
+            return QTest::newRow(name) << ledger << today;
+        };
+        row("first run", QByteArray(""), 4) << 1 << 1 << 0 << PlanStatus::FirstDay;
+        row("3rd and 4th missed", onDays(kApril1, {0, 1}), 4)
+            << 5 << 5 << 7 << PlanStatus::DueWithArrears;
+        row("deposited today", onDays(kApril1, {0, 1, 4}), 4)
+            << 5 << 1 << 0 << PlanStatus::DepositedToday;
+        row("the day after", onDays(kApril1, {0, 1, 4}), 5) << 6 << 6 << 0 << PlanStatus::Due;
+        row("three days later", onDays(kApril1, {0, 1, 4}), 8)
+            << 9 << 9 << 21 << PlanStatus::DueWithArrears;
+        row("one record, today", onDays(leap, {0}), int(kApril1.daysTo(leap)))
+            << 1 << 1 << 0 << PlanStatus::DepositedToday;
+        row("across a leap day", onDays(leap, {0}), int(kApril1.daysTo(leap)) + 3)
+            << 4 << 4 << 5 << PlanStatus::DueWithArrears;
+        row("clock set back", onDays(kApril1, {0, 4}), 2) << 3 << 3 << 0 << PlanStatus::Blocked;
+        QList<int> year(366);
+        std::iota(year.begin(), year.end(), 0);
+        row("a year without gaps", onDays(kApril1, year), 366)
+            << 367 << 367 << 0 << PlanStatus::Due;
+    }
+    void schedule() {
+        QFETCH(QByteArray, ledger);
+        QFETCH(int, today);
+        QFETCH(int, day);
+        QFETCH(int, kingaku);
+        QFETCH(int, tainou);
+        QFETCH(PlanStatus, status);
+        Plan plan(ledger);
+        const QList<LoadNotice::Kind> notices = plan.load(kApril1.addDays(today));
+        const hibi::Schedule& s = plan.model.schedule();
+        QCOMPARE(s.dayNumber.value(), day);
+        QCOMPARE(s.curKingaku, Amount::fromYen(kingaku));
+        QCOMPARE(s.curTainou, Amount::fromYen(tainou));
+        QCOMPARE(plan.model.status(), status);
+        QCOMPARE(notices.isEmpty(), status != PlanStatus::Blocked);
+        const qsizetype records = plan.model.records().size();
+        QCOMPARE(plan.model.runningTotals().size(), records);
+        QCOMPARE(s.curRuikei, Amount::fromYen(records));
+    }
+
+    // Day numbers and sums that leave their range block deposits; nothing wraps.
+    void outOfRange() {
+        const QDate start(1950, 1, 1);
+        Plan plan(yenOn(start));
+        // Day index 32,766 is the last whose day number fits.
+        QVERIFY(plan.load(start.addDays(32766)).isEmpty());
+        QCOMPARE(plan.model.schedule().curKingaku, Amount::fromYen(32767));
+        QCOMPARE(plan.model.schedule().curTainou, Amount::fromYen(32766LL * 32767 / 2 - 1));
+        QCOMPARE(plan.load(start.addDays(32767)), QList{LoadNotice::Kind::OutOfRange});
+        QCOMPARE(plan.model.block(), DepositBlock::OutOfRange);
+
+        // Totals past the first that no longer fits are not made up.
+        Plan huge(ledgerLine(kApril1, QStringLiteral("07:00:00"), "922337203685477") +
+                  yenOn(kApril1.addDays(1), 1000));
+        QCOMPARE(huge.load(kApril1.addDays(4)), QList{LoadNotice::Kind::OutOfRange});
+        QCOMPARE(huge.model.runningTotals().size(), 1);
+        QCOMPARE(huge.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
+    }
+
+    // A deposit is written once, byte for byte, and the plan then reads as a
+    // load would find it.
+    void depositRecordsOnce() {
+        Plan plan(onDays(kApril1, {0, 1}));
+        plan.load(kApril1.addDays(4));
+        const DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(4)));
+        QCOMPARE(outcome.kind, DepositOutcome::Kind::Recorded);
+        QCOMPARE(plan.bytes(), onDays(kApril1, {0, 1}) +
+                                   sjis(QStringLiteral("\"2009年04月05日\",\"21:05:33\",12\r\n")));
+        QCOMPARE(plan.model.status(), PlanStatus::DepositedToday);
+        QCOMPARE(plan.model.schedule().curRuikei, Amount::fromYen(14));
+        QCOMPARE(plan.model.runningTotals().constLast(), Amount::fromYen(14));
+        QCOMPARE(plan.model.records().size(), 3);
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
+        QCOMPARE(plan.bytes().count('\n'), 3);
+
+        // A first deposit starts the plan and creates nothing else.
+        Plan fresh{QByteArray()};
+        QCOMPARE(fresh.load(kApril1), QList<LoadNotice::Kind>());
+        QCOMPARE(fresh.model.deposit(at(kApril1)).kind, DepositOutcome::Kind::Recorded);
+        QCOMPARE(fresh.bytes(), sjis(QStringLiteral("\"2009年04月01日\",\"21:05:33\",1\r\n")));
+    }
+
+    // The amount due belongs to the day and the file of the load: a press
+    // after midnight or after another program changed the ledger records
+    // nothing and works the plan out again.
+    void staleAmountsAreNeverRecorded() {
+        Plan plan(onDays(kApril1, {0, 1}));
+        plan.load(kApril1.addDays(4));
+        DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(5), 0, 0, 1));
+        QCOMPARE(outcome.kind, DepositOutcome::Kind::NewDay);
+        QCOMPARE(plan.bytes(), onDays(kApril1, {0, 1}));
+        QCOMPARE(plan.model.schedule().amountDue(), Amount::fromYen(6 + 3 + 4 + 5));
+
+        const QByteArray changed = onDays(kApril1, {0, 1, 5});
+        writeBytes(plan.file(), changed);
+        outcome = plan.model.deposit(at(kApril1.addDays(5)));
+        QCOMPARE(outcome.kind, DepositOutcome::Kind::ChangedOnDisk);
+        QCOMPARE(plan.bytes(), changed);
+        QCOMPARE(plan.model.status(), PlanStatus::DepositedToday);
+    }
+
+    // A total that would leave the amount range is refused before anything
+    // is written: the deposit could never be shown.
+    void aDepositThatWouldOverflowTheTotalIsRefused() {
+        const QByteArray nearMax =
+            ledgerLine(kApril1, QStringLiteral("07:00:00"), "922337203685475.0000");
+        Plan plan(nearMax);
+        QVERIFY(plan.load(kApril1.addDays(2)).isEmpty());
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(2))).kind, DepositOutcome::Kind::OutOfRange);
+        QCOMPARE(plan.bytes(), nearMax);
+        QCOMPARE(plan.model.records().size(), 1);
+    }
+
+    // Ledgers that cannot take a deposit are shown as read and left alone.
+    void blockedLedgersAreLeftAlone_data() {
+        QTest::addColumn<QByteArray>("ledger");
+        QTest::addColumn<QString>("otherSpelling");
+        QTest::addColumn<LoadNotice::Kind>("notice");
+        QTest::addColumn<int>("records");
+        const QByteArray twoDays = onDays(kApril1, {0, 1});
+        QTest::newRow("bad line") << twoDays + "garbage\r\n"
+                                  << QString() << LoadNotice::Kind::BadLine << 2;
+        QTest::newRow("two spellings")
+            << twoDays << QStringLiteral("ヒビノボリ.TXT") << LoadNotice::Kind::AmbiguousName << 0;
+        QTest::newRow("clock behind")
+            << onDays(kApril1, {0, 9}) << QString() << LoadNotice::Kind::ClockBehind << 2;
+    }
+    void blockedLedgersAreLeftAlone() {
+        QFETCH(QByteArray, ledger);
+        QFETCH(QString, otherSpelling);
+        QFETCH(LoadNotice::Kind, notice);
+        QFETCH(int, records);
+        Plan plan(ledger);
+        if (!otherSpelling.isEmpty()) {
+            writeBytes(plan.file(otherSpelling), "x");
+        }
+        QCOMPARE(plan.load(kApril1.addDays(4)), QList{notice});
+        QCOMPARE(plan.model.status(), PlanStatus::Blocked);
+        QCOMPARE(plan.model.records().size(), records);
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
+        QCOMPARE(plan.bytes(), ledger);
+    }
+
+    // Without the Shift-JIS converter nothing is read, created or written.
+    void aMissingCodecWritesNothing() {
+        Plan plan(QByteArray(), "no-such-code-page");
+        QCOMPARE(plan.load(kApril1), QList{LoadNotice::Kind::CodecMissing});
+        QVERIFY(!plan.model.canReset());
+        QCOMPARE(plan.model.deposit(at(kApril1)).kind, DepositOutcome::Kind::NothingDue);
+        QVERIFY(!plan.model.reset(kApril1).done);
+        QVERIFY(!QFile::exists(plan.file()));
+    }
+
+    // A reset empties the ledger and starts a new plan; one that cannot
+    // write changes nothing.
+    void reset() {
+        Plan plan(onDays(kApril1, {0, 1}) + "garbage\r\n");
+        plan.load(kApril1.addDays(4));
+        const hibi::ResetOutcome outcome = plan.model.reset(kApril1.addDays(4));
+        QVERIFY(outcome.done);
+        QCOMPARE(plan.bytes(), QByteArray(""));
+        QCOMPARE(plan.model.status(), PlanStatus::FirstDay);
+        QCOMPARE(plan.model.records().size(), 0);
+
+        const QByteArray old = onDays(kApril1, {0});
+        writeBytes(plan.file(), old);
+        plan.load(kApril1.addDays(1));
+        chmod(QFile::encodeName(plan.dir.path()).constData(), 0555);
+        const int failed = asUnprivilegedUser([&] {
+            const hibi::ResetOutcome denied = plan.model.reset(kApril1.addDays(1));
+            return !denied.done && denied.problem && denied.problem->error.code == EACCES ? 0 : 1;
+        });
+        chmod(QFile::encodeName(plan.dir.path()).constData(), 0755);
+        QCOMPARE(failed, 0);
+        QCOMPARE(plan.bytes(), old);
+        QCOMPARE(plan.model.records().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlanModelTest)
+#include "tst_plan_model.moc"
