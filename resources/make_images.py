@@ -32,6 +32,11 @@ TARGETS = [
     ("icon_companion.svg", "icon_companion.png", 32, 32),
     ("icon_exit.svg", "icon_exit.png", 32, 32),
 ]
+# The pictures the windows show, again at twice the size, for screens that
+# scale by more than 1 (Qt picks "name@2x.png" beside "name.png").
+TARGETS += [(src, out.replace(".png", "@2x.png"), 2 * w, 2 * h) for src, out, w, h in TARGETS
+            if out in ("title.png", "panel.png", "app_icon.png", "icon_reset.png",
+                       "icon_help.png", "icon_companion.png", "icon_exit.png")]
 
 
 def png_size(path):

@@ -4,10 +4,10 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          fonts-ipafont-gothic)
+          fonts-ipafont-gothic qt6-translations-l10n)
 if [[ "${1:-build}" == test ]]; then
     packages+=(xvfb xauth x11-utils xdotool faketime libfaketime imagemagick
-              desktop-file-utils appstream dpkg-dev python3)
+              desktop-file-utils appstream dpkg-dev python3 locales)
 fi
 
 missing=()

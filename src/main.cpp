@@ -2,10 +2,12 @@
 
 #include "main_window/fra_main.h"
 #include "ui_common/clock.h"
+#include "ui_common/translation.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
+    hibi::installQtJapanese(app);
     QApplication::setApplicationName(QStringLiteral("hibinobori"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.hibinobori.Hibinobori"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));

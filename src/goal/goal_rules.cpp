@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace hibi {
 
@@ -65,9 +67,24 @@ double valueOf(const Scan& scan) {
     if (!scan.hasDigits) {
         return 0.0;
     }
-    // strtod reads this ASCII form the same in every C locale that matters;
-    // the program never changes LC_NUMERIC from "C".
-    return std::strtod(scan.ascii.c_str(), nullptr);
+    // from_chars reads the period as the decimal point whatever the C
+    // library's locale (Qt sets LC_NUMERIC from the environment).
+    std::string_view ascii = scan.ascii;
+    if (!ascii.empty() && ascii.front() == '+') {
+        ascii.remove_prefix(1);
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Too large a magnitude is infinite, too small a one zero.
+        const auto e = ascii.find('E');
+        const bool tiny =
+            e != std::string_view::npos && e + 1 < ascii.size() && ascii[e + 1] == '-';
+        const bool negative = !ascii.empty() && ascii.front() == '-';
+        value = tiny ? 0.0 : HUGE_VAL;
+        value = negative ? -value : value;
+    }
+    return value;
 }
 
 qsizetype skipBlanks(QStringView text, qsizetype pos) {
@@ -119,7 +136,32 @@ QString goalValueText(double value) {
     return text;
 }
 
-std::optional<GoalEntry> goalFromTypedText(QStringView text) {
+QString asciiGoalText(QStringView text) {
+    QString ascii;
+    ascii.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= u'０' && u <= u'９') {
+            ascii.append(QChar(u - u'０' + u'0'));
+        } else if (u == u'．') {
+            ascii.append(QLatin1Char('.'));
+        } else if (u == u'－' || u == u'−' || u == u'ー') {
+            ascii.append(QLatin1Char('-'));
+        } else if (u == u'＋') {
+            ascii.append(QLatin1Char('+'));
+        } else if (u == u'　') {
+            ascii.append(QLatin1Char(' '));
+        } else if (u == u'ｅ' || u == u'Ｅ') {
+            ascii.append(QLatin1Char(u == u'ｅ' ? 'e' : 'E'));
+        } else {
+            ascii.append(c);
+        }
+    }
+    return ascii;
+}
+
+std::optional<GoalEntry> goalFromTypedText(QStringView typed) {
+    const QString text = asciiGoalText(typed);
     if (text.isEmpty() || !isNumericText(text)) {
         return std::nullopt;
     }
@@ -132,7 +174,7 @@ std::optional<GoalEntry> goalFromTypedText(QStringView text) {
 }
 
 std::optional<Integer> goalDaysFromBoxText(QStringView text) {
-    return roundToGoalDays(leadingNumber(text).value);
+    return roundToGoalDays(leadingNumber(asciiGoalText(text)).value);
 }
 
 Integer goalDaysFromFileContent(const QByteArray& content) {

@@ -41,6 +41,10 @@ Amount goalAmount(Integer days);
 // The goal as the goal file holds it: "365", "12.5", "1000" for 1e3, "-5".
 QString goalValueText(double value);
 
+// The text with the full-width digits, period, signs, exponent letters and
+// blanks an input method types turned into their ASCII counterparts.
+QString asciiGoalText(QStringView text);
+
 // The goal a typed text asks for when Enter is pressed: nothing when the text
 // is empty, not a number, or out of range; otherwise the days and the value
 // to save.

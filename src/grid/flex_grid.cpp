@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -163,6 +164,19 @@ void FlexGrid::setColWidthTwips(int col, int twips) {
         setColumnWidth(col, horizontalHeader()->defaultSectionSize());
     } else {
         setColumnWidth(col, static_cast<int>(std::lround(twips / kTwipsPerPixel)));
+    }
+}
+
+int FlexGrid::cellWidthFor(const QString& text) const {
+    // The item delegate keeps a focus-frame margin plus one pixel on either
+    // side of the text; the grid line takes one more.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return fontMetrics().horizontalAdvance(text) + 2 * margin + (showGrid() ? 1 : 0);
+}
+
+void FlexGrid::fitColumnToText(int col, const QString& text) {
+    if (checkColumn(col) && columnWidth(col) < cellWidthFor(text)) {
+        setColumnWidth(col, cellWidthFor(text));
     }
 }
 

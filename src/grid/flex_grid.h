@@ -85,6 +85,13 @@ class FlexGrid : public QTableView {
     // pixel. A negative width restores the default width.
     void setColWidthTwips(int col, int twips);
 
+    // Widens column col, if need be, so that text fits a cell of it whole
+    // (never narrows it). The view scrolls sideways when the columns no
+    // longer fit.
+    void fitColumnToText(int col, const QString& text);
+    // The width a column needs to show text whole in one of its cells.
+    int cellWidthFor(const QString& text) const;
+
     // Alignment codes: 0..8 are left/centre/right (code / 3) combined with
     // top/middle/bottom (code % 3); 9 is the default, left and vertically
     // centred. setColAlignment applies to the column's data cells,

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolButton>
+#include <algorithm>
 
 #include "goal/goal_rules.h"
 #include "grid/flex_grid.h"
@@ -79,6 +80,8 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
     setFixedSize(631, 452);
     buildControls();
+    // The panel shows only real values: nothing until the status is decided.
+    HideEveryStatus();
 }
 
 fraMain::~fraMain() = default;
@@ -98,8 +101,10 @@ void fraMain::Form_Load() {
 }
 
 void fraMain::setFirstFocus() {
-    // The first control of the tab order that can take the focus has it.
-    (cmdEveryHozon_->isEnabled() ? cmdEveryHozon_ : cmdEveryClr_)->setFocus();
+    // The first enabled control of the tab order that takes part in keyboard
+    // navigation; クリア never does, so that no run of keys can empty the
+    // history.
+    (cmdEveryHozon_->isEnabled() ? cmdEveryHozon_ : cmdHelp_)->setFocus();
 }
 
 // --- History and schedule ---------------------------------------------------
@@ -138,15 +143,40 @@ void fraMain::ShowHistory() {
     grid.setRows(count + 1);
     grid.setRowSource(1, count,
                       [this](int row, int col) { return historyCellText(plan_, row, col); });
+    FitHistoryColumns(plan_.records(), plan_.runningTotals());
     if (grid.rows() > 1) {
         grid.setTopRow(grid.rows() - 1);
     }
     ShowKeika();
 }
 
+void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
+                                const QList<Amount>& totals) {
+    // Every cell whole: the columns widen to the longest row number and to
+    // the widest amount and total. Money texts grow with their magnitude,
+    // so the largest and the most negative values are the widest.
+    FlexGrid& grid = *msgEvery_;
+    grid.fitColumnToText(0, hibi::rowNumberText(grid.rows() - 1));
+    const auto fitExtremes = [&grid](int col, const auto& values, const auto& amountOf) {
+        if (values.isEmpty()) {
+            return;
+        }
+        Amount low = amountOf(values.first());
+        Amount high = low;
+        for (const auto& value : values) {
+            low = std::min(low, amountOf(value));
+            high = std::max(high, amountOf(value));
+        }
+        grid.fitColumnToText(col, hibi::moneyText(low));
+        grid.fitColumnToText(col, hibi::moneyText(high));
+    };
+    fitExtremes(3, records, [](const hibi::LedgerRecord& r) { return r.amount; });
+    fitExtremes(4, totals, [](Amount a) { return a; });
+}
+
 void fraMain::ShowKeika() {
-    lblkeika_->setText(hibi::dayLabel(plan_.schedule().dayNumber));
-    lblEvery_zen_->setText(hibi::moneyText(plan_.schedule().curRuikei));
+    hibi::setFittedText(lblkeika_, hibi::dayLabel(plan_.schedule().dayNumber));
+    hibi::setFittedText(lblEvery_zen_, hibi::moneyText(plan_.schedule().curRuikei));
 }
 
 void fraMain::AddEveryRow() {
@@ -158,6 +188,8 @@ void fraMain::AddEveryRow() {
         grid.setCol(col);
         grid.setText(historyCellText(plan_, grid.row(), col));
     }
+    FitHistoryColumns(plan_.records().mid(grid.rows() - 2),
+                      plan_.runningTotals().mid(grid.rows() - 2));
     grid.setTopRow(grid.rows() - 1);
     ShowKeika();
 }
@@ -207,7 +239,7 @@ void fraMain::ShowEveryStatus(bool mayShowSchedule) {
             lblCmnt1_[1]->setVisible(true);
             lblEvery_Kingaku_->setVisible(true);
             lblCmnt1_[0]->setText(kPlannedToday);
-            lblEvery_Kingaku_->setText(hibi::yenText(s.curKingaku));
+            hibi::setFittedText(lblEvery_Kingaku_, hibi::yenText(s.curKingaku));
             return;
         case PlanStatus::DueWithArrears:
             for (QLabel* label : lblCmnt1_) {
@@ -217,11 +249,11 @@ void fraMain::ShowEveryStatus(bool mayShowSchedule) {
             lblEvery_Tainou_->setVisible(true);
             lblEvery_Goukei_->setVisible(true);
             lblCmnt1_[0]->setText(kPlannedToday);
-            lblEvery_Kingaku_->setText(hibi::yenText(s.curKingaku));
+            hibi::setFittedText(lblEvery_Kingaku_, hibi::yenText(s.curKingaku));
             lblCmnt1_[2]->setText(hibi::dayOfMonthText(s.dtZenkai.addDays(1)) +
                                   QStringLiteral("からの滞納金が"));
-            lblEvery_Tainou_->setText(hibi::yenText(s.curTainou));
-            lblEvery_Goukei_->setText(hibi::yenText(s.amountDue()));
+            hibi::setFittedText(lblEvery_Tainou_, hibi::yenText(s.curTainou));
+            hibi::setFittedText(lblEvery_Goukei_, hibi::yenText(s.amountDue()));
             return;
     }
 }
@@ -253,7 +285,7 @@ void fraMain::CalcSetKingaku() {
     if (!days) {
         return;  // beyond what the day counter can run up to: left as it was
     }
-    lblSetKingaku_->setText(hibi::moneyText(hibi::goalAmount(*days)));
+    hibi::setFittedText(lblSetKingaku_, hibi::moneyText(hibi::goalAmount(*days)));
 }
 
 void fraMain::txtSetNissuu_KeyPress(int& keyAscii) {
@@ -271,6 +303,15 @@ void fraMain::txtSetNissuu_KeyPress(int& keyAscii) {
 }
 
 bool fraMain::eventFilter(QObject* watched, QEvent* event) {
+    // Return or Enter presses the focused picture button.
+    if (auto* button = qobject_cast<QToolButton*>(watched);
+        button && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
     if (watched == txtSetNissuu_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         int code = 0;
@@ -298,6 +339,7 @@ void fraMain::cmdEveryHozon_Click() {
     }
     AddEveryRow();
     ShowNyukinZumi();
+    setFirstFocus();
 }
 
 void fraMain::cmdEveryClr_Click() {
@@ -317,8 +359,8 @@ void fraMain::cmdEveryClr_Click() {
     pendingNotices_.append(outcome.notices);
     InitEveryGrid();
     ShowHistory();  // the model has loaded the emptied ledger
-    lblkeika_->setText(QStringLiteral("1日"));
-    lblEvery_zen_->setText(hibi::moneyText(Amount()));
+    hibi::setFittedText(lblkeika_, QStringLiteral("1日"));
+    hibi::setFittedText(lblEvery_zen_, hibi::moneyText(Amount()));
     cmdEveryHozon_->setEnabled(true);
     // The new plan's first day, without the introduction.
     ShowEveryStatus(false);

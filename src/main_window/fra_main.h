@@ -60,6 +60,8 @@ class fraMain : public QWidget {
     void InitEveryGrid();
     void LoadEvery();
     void ShowHistory();
+    void FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
+                           const QList<hibi::Amount>& totals);
     void AddEveryRow();
     bool SaveEvery();
     void ShowKeika();

@@ -60,7 +60,7 @@ void fraMain::buildControls() {
     // Top strip.
     Image2_ = makeLabel(this, QStringLiteral("Image2"), QString(), twipsRect(150, 70, 4680, 1035),
                         QFont(), Qt::AlignLeft | Qt::AlignTop);
-    Image2_->setPixmap(QPixmap(QStringLiteral(":/images/title.png")));
+    Image2_->setPixmap(hibi::picture(QStringLiteral(":/images/title.png"), QSize(312, 69)));
     Image2_->setAccessibleName(QStringLiteral("ヌピカ貯めよう！"));
 
     cmdEveryHozon_ = makePictureButton(
@@ -79,6 +79,12 @@ void fraMain::buildControls() {
     cmdEnd_ = makePictureButton(this, QStringLiteral("cmdEnd"), QStringLiteral("終了"),
                                 QStringLiteral(":/images/icon_exit.png"),
                                 QStringLiteral("プログラムを終了します"), 8475);
+    // クリア takes no keyboard focus: it stays second in the tab order and
+    // answers the mouse.
+    cmdEveryClr_->setFocusPolicy(Qt::NoFocus);
+    for (QToolButton* button : {cmdEveryHozon_, cmdEveryClr_, cmdHelp_, cmdsyoukai_, cmdEnd_}) {
+        button->installEventFilter(this);
+    }
     connect(cmdEveryHozon_, &QToolButton::clicked, this, &fraMain::cmdEveryHozon_Click);
     connect(cmdEveryClr_, &QToolButton::clicked, this, &fraMain::cmdEveryClr_Click);
     connect(cmdHelp_, &QToolButton::clicked, this, &fraMain::cmdHelp_Click);
@@ -174,7 +180,7 @@ void fraMain::buildControls() {
 
     Image1_ = makeLabel(this, QStringLiteral("Image1"), QString(), twipsRect(8250, 5625, 960, 960),
                         QFont(), Qt::AlignLeft | Qt::AlignTop);
-    Image1_->setPixmap(QPixmap(QStringLiteral(":/images/panel.png")));
+    Image1_->setPixmap(hibi::picture(QStringLiteral(":/images/panel.png"), QSize(64, 64)));
     Image1_->setAccessibleName(QStringLiteral("貯金箱"));
     Shape1_->lower();
 

@@ -104,6 +104,8 @@ void frmSub::Form_Load() {
         grid.setText(hibi::scheduleDayText(day));
         grid.setCol(1);
         grid.setText(hibi::moneyText(sum + planned));
+        grid.fitColumnToText(0, grid.cellText(day, 0));
+        grid.fitColumnToText(1, grid.cellText(day, 1));
         sum += planned;
     }
 }

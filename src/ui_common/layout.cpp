@@ -1,7 +1,13 @@
 #include "ui_common/layout.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
 #include <QPainter>
+#include <QVariant>
+#include <algorithm>
 
 namespace hibi {
 
@@ -54,6 +60,40 @@ QFont gothicFont(const QString& family, int pixelSize, bool bold) {
     font.setBold(bold);
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+QPixmap picture(const QString& path, const QSize& size) {
+    return QIcon(path).pixmap(size, qApp->devicePixelRatio());
+}
+
+int labelTextRoom(const QLabel* label, const QFontMetrics& metrics) {
+    int indent = label->indent();
+    if (indent < 0) {
+        indent = label->frameWidth() > 0
+                     ? metrics.horizontalAdvance(QLatin1Char('x')) / 2 - label->margin()
+                     : 0;
+    }
+    return label->contentsRect().width() - 2 * label->margin() - std::max(indent, 0);
+}
+
+void setFittedText(QLabel* label, const QString& text) {
+    static const char* const kDesignSize = "hibiDesignPixelSize";
+    QVariant design = label->property(kDesignSize);
+    if (!design.isValid()) {
+        design = label->font().pixelSize();
+        label->setProperty(kDesignSize, design);
+    }
+    QFont font = label->font();
+    int size = design.toInt();
+    // Nine pixels is the smallest size the IPA faces still draw legibly.
+    for (font.setPixelSize(size); size > 9; font.setPixelSize(--size)) {
+        if (QFontMetrics(font).horizontalAdvance(text) <=
+            labelTextRoom(label, QFontMetrics(font))) {
+            break;
+        }
+    }
+    label->setFont(font);
+    label->setText(text);
 }
 
 void setColours(QWidget* widget, const QColor& text, const QColor& background) {

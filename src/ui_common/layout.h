@@ -5,6 +5,10 @@
 #include <QRect>
 #include <QWidget>
 
+class QFontMetrics;
+class QLabel;
+class QPixmap;
+
 namespace hibi {
 
 // Window layouts are drawn up in twips, 15 to the pixel.
@@ -27,6 +31,17 @@ QString tableGothic();
 // A font by its size in pixels (11.25 pt is 15 pixels at 96 dpi), so that
 // the layout does not depend on the screen's resolution.
 QFont gothicFont(const QString& family, int pixelSize, bool bold = false);
+
+// The width a label has for a line of text in the given font: its contents
+// less its margins and the indent a framed label keeps from its border.
+int labelTextRoom(const QLabel* label, const QFontMetrics& metrics);
+// Sets a value label's text in the font it was laid out with, or, where the
+// text would not fit, in the largest smaller pixel size that shows it whole.
+void setFittedText(QLabel* label, const QString& text);
+
+// A picture from the resources at its logical size, sharp on the screen's
+// scale: the "@2x" drawing where the screen scales by more than 1.
+QPixmap picture(const QString& path, const QSize& size);
 
 // The ivory of the value boxes and of the panels behind the texts.
 inline const QColor kIvory(0xFF, 0xFF, 0xF0);

@@ -11,6 +11,7 @@ struct Recorder {
     bool recording = false;
     QList<MessageBox::Answer> answers;
     QList<MessageBox::Shown> shown;
+    std::function<void()> whenShown;
 };
 
 Recorder& recorder() {
@@ -29,6 +30,9 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& title, const
     Recorder& r = recorder();
     if (r.recording) {
         r.shown.append({title, text, icon, buttons});
+        if (r.whenShown) {
+            r.whenShown();
+        }
         return r.answers.isEmpty() ? Answer::Ok : r.answers.takeFirst();
     }
     QMessageBox box(parent);
@@ -70,6 +74,10 @@ void MessageBox::startRecording() {
 
 void MessageBox::answerNext(Answer answer) {
     recorder().answers.append(answer);
+}
+
+void MessageBox::whenShown(std::function<void()> look) {
+    recorder().whenShown = std::move(look);
 }
 
 QList<MessageBox::Shown> MessageBox::takeShown() {

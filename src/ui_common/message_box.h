@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -31,6 +32,8 @@ class MessageBox {
     static void startRecording();
     static void answerNext(Answer answer);
     static QList<Shown> takeShown();
+    // Runs look while each recorded box would be on screen.
+    static void whenShown(std::function<void()> look);
     static void stopRecording();
 };
 
