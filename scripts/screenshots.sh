@@ -15,21 +15,26 @@ for n in $(seq 90 120); do
     if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
 done
 [[ -n "$display" ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 work="$(mktemp -d)"
 app_pid=""
 cleanup() {
-    if [[ -n "$app_pid" ]]; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
+    [[ -z "$app_pid" ]] || stop_app
     kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
 export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# faketime runs the program as its child: end both.
+stop_app() {
+    pkill -f "^$program\$" 2>/dev/null || true
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
 
 # Waits for a window with this exact title and prints its id.
 wait_window() {
@@ -44,8 +49,19 @@ wait_window() {
 }
 
 shoot() {  # window id, file
-    sleep 0.5  # let the first paint finish
-    import -window "$1" "$2"
+    sleep 1.5  # let the first paint finish
+    # Cut from the whole screen: with no window manager, a window's own
+    # capture can come out black.
+    # A scaled window may still be taking its size: wait until it holds.
+    local geometry="" last=""
+    for _ in $(seq 20); do
+        geometry="$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+        [[ "$geometry" == "$last" ]] && break
+        last="$geometry"
+        sleep 0.5
+    done
+    eval "$geometry"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
     echo "saved $2"
 }
 
@@ -56,12 +72,44 @@ printf '"2009\x94\x4e04\x8c\x8e01\x93\xfa","07:30:15",1\r\n"2009\x94\x4e04\x8c\x
 (cd "$work/arrears" && exec env NO_FAKE_STAT=1 faketime '2009-04-05 21:05:33' "$program") &
 app_pid=$!
 shoot "$(wait_window 'ヌピカ貯めよう！')" "$out/main_window.png"
-kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
+stop_app
 
 # First run: the schedule window over the main window.
 mkdir "$work/first"
 (cd "$work/first" && exec env NO_FAKE_STAT=1 faketime '2026-12-06 09:00:00' "$program") &
 app_pid=$!
 shoot "$(wait_window 'ヌピカ始めてみよう！')" "$out/schedule_window.png"
-import -window root "$out/first_run_screen.png"
+import -window root -crop 1024x768+288+216 +repage "$out/first_run_screen.png"
 echo "saved $out/first_run_screen.png"
+
+# Long histories: n deposits made to plan, then three days missed, so that
+# the arrears, the amounts and the totals are as wide as such a plan makes
+# them. QT_SCALE_FACTOR=2 shows the same window on a doubled screen.
+long_history() {  # records, out file, extra environment...
+    local n="$1" file="$2"
+    shift 2
+    local dir="$work/long$n$RANDOM"
+    mkdir "$dir"
+    python3 - "$n" "$dir/ヒビノボリ.txt" <<'PY'
+import datetime, sys
+n, path = int(sys.argv[1]), sys.argv[2]
+start = datetime.date(1935, 1, 1) if n > 30000 else datetime.date(2009, 1, 1)
+with open(path, "wb") as f:
+    for i in range(n):
+        day = start + datetime.timedelta(days=i)
+        f.write(f'"{day:%Y年%m月%d日}","07:30:15",{i + 1}\r\n'.encode("cp932"))
+print((start + datetime.timedelta(days=n + 3)).isoformat())
+PY
+    local today
+    today="$(python3 -c "import datetime,sys; n=int(sys.argv[1]); s=datetime.date(1935,1,1) if n>30000 else datetime.date(2009,1,1); print(s+datetime.timedelta(days=n+3))" "$n")"
+    (cd "$dir" && exec env NO_FAKE_STAT=1 "$@" faketime "$today 21:05:33" "$program") &
+    app_pid=$!
+    shoot "$(wait_window 'ヌピカ貯めよう！')" "$out/$file"
+    stop_app
+}
+if [[ "${SHOTS_LONG:-1}" == 1 ]]; then
+    long_history 1000 main_window_1000.png
+    long_history 3000 main_window_3000.png
+    long_history 32760 main_window_32760.png
+    long_history 3000 main_window_3000_scale2.png QT_SCALE_FACTOR=2
+fi
