@@ -36,7 +36,9 @@ std::optional<GoalFile::SaveProblem> GoalFile::save(double value) const {
         return SaveProblem{lookup.conflictingNames.first(), {}, lookup.conflictingNames};
     }
     const QByteArray content = goalValueText(value).toLatin1() + "\r\n";
-    if (auto error = writeFileAtomically(lookup.path, content)) {
+    // In a folder that takes no new file the goal is rewritten in place: cut
+    // short by a crash, it reads as no goal (365).
+    if (auto error = writeFileAtomically(lookup.path, content, true)) {
         return SaveProblem{QFileInfo(lookup.path).fileName(), *error, {}};
     }
     return std::nullopt;

@@ -35,13 +35,16 @@ void syncDirectory(const QString& dir) {
 
 }  // namespace
 
-std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content) {
-    return writeFileAtomically(path, {QByteArrayView(content)});
+std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content,
+                                               bool inPlaceWhereNeeded) {
+    return writeFileAtomically(path, {QByteArrayView(content)}, inPlaceWhereNeeded);
 }
 
 std::optional<SystemError> writeFileAtomically(const QString& path,
-                                               std::initializer_list<QByteArrayView> pieces) {
+                                               std::initializer_list<QByteArrayView> pieces,
+                                               bool inPlaceWhereNeeded) {
     QSaveFile file(path);
+    file.setDirectWriteFallback(inPlaceWhereNeeded);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
     // count: a buffered QSaveFile can commit a truncated file.
     errno = 0;
@@ -70,6 +73,33 @@ std::optional<SystemError> writeFileAtomically(const QString& path,
     }
     syncDirectory(QFileInfo(path).absolutePath());
     return std::nullopt;
+}
+
+bool folderTakesNewFiles(const QString& dir) {
+    return ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+}
+
+std::optional<SystemError> writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
+                                        QByteArrayView restoreTail) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return systemError(errno);
+    }
+    std::optional<SystemError> error;
+    errno = 0;
+    const ssize_t written = ::pwrite(fd, bytes.data(), size_t(bytes.size()), off_t(offset));
+    if (written != bytes.size()) {
+        // Short (a full disk) or failed: put the old end back.
+        error = systemError(errno != 0 ? errno : ENOSPC);
+        if (::ftruncate(fd, off_t(offset)) == 0 && !restoreTail.isEmpty()) {
+            (void)!::pwrite(fd, restoreTail.data(), size_t(restoreTail.size()), off_t(offset));
+        }
+    }
+    if (::fsync(fd) != 0 && !error) {
+        error = systemError(errno);
+    }
+    ::close(fd);
+    return error;
 }
 
 DataFileLookup findDataFile(const QString& dir, const QString& baseName, const QString& extension) {

@@ -20,11 +20,27 @@ struct SystemError {
 // directory is written, flushed to disk and renamed over the old file, and
 // the directory entry is flushed too. On failure the old file is left as it
 // was and the operating system's reason is returned.
-std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content);
+// With inPlaceWhereNeeded, a folder that takes no new file gets the file
+// rewritten in place instead (a crash may then leave it cut short).
+std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content,
+                                               bool inPlaceWhereNeeded = false);
 // The same, with the content given in pieces that are written one after the
 // other, so that a long file plus a line needs no copy of the whole.
 std::optional<SystemError> writeFileAtomically(const QString& path,
-                                               std::initializer_list<QByteArrayView> pieces);
+                                               std::initializer_list<QByteArrayView> pieces,
+                                               bool inPlaceWhereNeeded = false);
+
+// Whether new files can be made in dir (an atomic save needs one beside its
+// target).
+bool folderTakesNewFiles(const QString& dir);
+
+// Writes bytes into the file at offset with a single write, as the one
+// deliberate exception to the atomic rule, for a folder that takes no new
+// file: a write that comes up short is undone (the file is cut back to
+// offset and restoreTail written there again) before the error is returned.
+// The data is synced to disk before it returns.
+std::optional<SystemError> writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
+                                        QByteArrayView restoreTail);
 
 // Finds a data file in dir whose name is baseName plus an extension that
 // matches extension in any letter case ("ヒビノボリ.TXT" for "ヒビノボリ", "txt").

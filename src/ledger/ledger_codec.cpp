@@ -284,13 +284,13 @@ std::optional<LedgerError> scanLedger(const QByteArray& source, Sink& sink) {
     std::optional<LedgerError> error;
     LedgerLineParser::Fields last;
     int lastRecordLine = 0;
+    // Old Windows editors end a file with one Ctrl-Z: the text ends before it.
+    const qsizetype size = source.size() - (source.endsWith(kEndOfFileMark) ? 1 : 0);
     qsizetype begin = 0;
-    for (int lineNumber = 1; begin < source.size(); ++lineNumber) {
-        const void* newline =
-            std::memchr(source.constData() + begin, '\n', size_t(source.size() - begin));
-        qsizetype end =
-            newline ? static_cast<const char*>(newline) - source.constData() : source.size();
-        const qsizetype next = newline ? end + 1 : source.size();
+    for (int lineNumber = 1; begin < size; ++lineNumber) {
+        const void* newline = std::memchr(source.constData() + begin, '\n', size_t(size - begin));
+        qsizetype end = newline ? static_cast<const char*>(newline) - source.constData() : size;
+        const qsizetype next = newline ? end + 1 : size;
         if (end > begin && source.at(end - 1) == '\r') {
             --end;  // CR LF, or a CR the file ends with
         }

@@ -35,6 +35,9 @@ class LedgerRecord {
         return bytesAt(dateBegin_ + dateLength_ + 3, timeLength_);
     }
 
+    // Where the record's date starts in the ledger's bytes it was read from.
+    qsizetype offsetInLedger() const { return dateBegin_; }
+
     Amount amount;
 
     friend bool operator==(const LedgerRecord& a, const LedgerRecord& b) {
@@ -84,7 +87,8 @@ struct ParsedLedger {
 };
 
 // Reads a whole ledger. Never throws. Empty lines are skipped; LF alone is
-// accepted as a line end; the last record may lack its CR LF. A date or time
+// accepted as a line end; the last record may lack its CR LF; one Ctrl-Z at
+// the very end is the end of the text. A date or time
 // text longer than 65,535 bytes makes its line malformed.
 ParsedLedger parseLedger(const QByteArray& bytes);
 
@@ -102,6 +106,9 @@ std::optional<QDate> dateFromText(QStringView text);
 
 // One record as the bytes of a ledger line, CR LF included.
 QByteArray encodeRecord(const LedgerRecord& record);
+
+// The end-of-file mark (Ctrl-Z) old Windows editors put after the text.
+inline constexpr char kEndOfFileMark = '\x1a';
 
 // The code page of the ledger and goal files.
 inline constexpr const char* kLedgerEncoding = "windows-31j";

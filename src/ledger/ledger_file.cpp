@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "ledger/ledger_lock.h"
+
 namespace hibi {
 
 namespace {
@@ -69,12 +71,20 @@ std::optional<LedgerFileProblem> LedgerFile::createIfMissing() const {
     return std::nullopt;
 }
 
+bool LedgerFile::writesInPlace() const {
+    return !folderTakesNewFiles(directory_);
+}
+
 std::optional<LedgerFileProblem> LedgerFile::append(
     const LedgerRecord& record, const std::optional<QByteArray>& expectedContent,
     QByteArray* newContent) const {
     const Located file = locate();
     if (file.problem) {
         return file.problem;
+    }
+    LedgerLock lock(directory_, file.path);
+    if (!lock.acquire()) {
+        return problem(LedgerFileProblem::Kind::Busy, file.fileName);
     }
     QByteArray content;
     if (expectedContent) {
@@ -112,30 +122,57 @@ std::optional<LedgerFileProblem> LedgerFile::append(
         p.where = check.error;
         return p;
     }
-    // A last line without its line end gets one, so the new record starts
-    // a line of its own.
-    QByteArrayView lineEnd;
-    if (!content.isEmpty() && !content.endsWith('\n')) {
-        lineEnd = content.endsWith('\r') ? "\n" : "\r\n";
+    // The new record goes before an end-of-file mark, which stays last; a
+    // last line without its line end gets one first.
+    const qsizetype textEnd = content.size() - (content.endsWith(kEndOfFileMark) ? 1 : 0);
+    const QByteArrayView text = QByteArrayView(content).first(textEnd);
+    const QByteArrayView mark = QByteArrayView(content).sliced(textEnd);
+    QByteArray added;
+    if (!text.isEmpty() && !text.endsWith('\n')) {
+        added = text.endsWith('\r') ? "\n" : "\r\n";
     }
-    const QByteArray line = encodeRecord(record);
-    if (auto error = writeFileAtomically(file.path, {content, lineEnd, line})) {
+    added += encodeRecord(record);
+    added += mark.toByteArray();
+    if (ledgerPauseBeforeWrite()) {
+        ledgerPauseBeforeWrite()();
+    }
+    const auto error = file.exists && writesInPlace()
+                           ? writeInPlace(file.path, textEnd, added, mark)
+                           : writeFileAtomically(file.path, {text, added});
+    if (error) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
     }
     if (newContent) {
-        content.reserve(content.size() + lineEnd.size() + line.size());
-        content.append(lineEnd).append(line);
+        content.truncate(textEnd);
+        content.append(added);
         *newContent = std::move(content);
     }
     return std::nullopt;
 }
 
-std::optional<LedgerFileProblem> LedgerFile::empty() const {
+std::optional<LedgerFileProblem> LedgerFile::replace(const QByteArray& content,
+                                                     const KeepCopy& keepCopy) const {
     const Located file = locate();
     if (file.problem) {
         return file.problem;
     }
-    if (auto error = writeFileAtomically(file.path, QByteArray())) {
+    if (writesInPlace()) {
+        return problem(LedgerFileProblem::Kind::FolderReadOnly, file.fileName);
+    }
+    LedgerLock lock(directory_, file.path);
+    if (!lock.acquire()) {
+        return problem(LedgerFileProblem::Kind::Busy, file.fileName);
+    }
+    if (keepCopy && file.exists) {
+        FileBytes old = readWholeFile(file.path);
+        if (old.error) {
+            return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName, *old.error);
+        }
+        if (auto error = keepCopy(old.content)) {
+            return problem(LedgerFileProblem::Kind::NoBackup, file.fileName, *error);
+        }
+    }
+    if (auto error = writeFileAtomically(file.path, content)) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
     }
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "ledger/atomic_file.h"
@@ -14,11 +15,14 @@ namespace hibi {
 // one of these is reported.
 struct LedgerFileProblem {
     enum class Kind {
-        AmbiguousName,  // more than one spelling of the name exists
-        ReadFailed,     // the file exists but could not be read
-        WriteFailed,    // the new content could not be written or renamed
-        NotReadable,    // the content is not a ledger; it is not rewritten
-        ChangedOnDisk,  // the file is not what the caller loaded
+        AmbiguousName,   // more than one spelling of the name exists
+        ReadFailed,      // the file exists but could not be read
+        WriteFailed,     // the new content could not be written or renamed
+        NotReadable,     // the content is not a ledger; it is not rewritten
+        ChangedOnDisk,   // the file is not what the caller loaded
+        Busy,            // another copy of the program kept the ledger locked
+        NoBackup,        // the copy that must come first could not be kept
+        FolderReadOnly,  // the folder takes no new file, so no copy can be kept
     };
     Kind kind = Kind::ReadFailed;
     QString fileName;                  // name without directory, as on disk
@@ -62,8 +66,16 @@ class LedgerFile {
                                             const std::optional<QByteArray>& expectedContent,
                                             QByteArray* newContent = nullptr) const;
 
-    // Empties the ledger (creates it empty when missing).
-    std::optional<LedgerFileProblem> empty() const;
+    // Replaces the whole ledger with content (creates it when missing),
+    // after keepCopy has kept the old bytes: when it fails, nothing changes.
+    // Needs a folder that takes new files.
+    using KeepCopy = std::function<std::optional<SystemError>(const QByteArray& old)>;
+    std::optional<LedgerFileProblem> replace(const QByteArray& content,
+                                             const KeepCopy& keepCopy) const;
+    std::optional<LedgerFileProblem> empty() const { return replace(QByteArray(), {}); }
+
+    // Whether a deposit is written in place (the folder takes no new file).
+    bool writesInPlace() const;
 
   private:
     struct Located {

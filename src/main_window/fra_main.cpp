@@ -1,5 +1,6 @@
 #include "main_window/fra_main.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QGuiApplication>
@@ -82,6 +83,8 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     buildControls();
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
+    midnightTimer_.setSingleShot(true);
+    connect(&midnightTimer_, &QTimer::timeout, this, &fraMain::checkDate);
 }
 
 fraMain::~fraMain() = default;
@@ -98,6 +101,7 @@ void fraMain::Form_Load() {
     showPendingMessages();
     ShowEveryStatus();
     setFirstFocus();
+    scheduleMidnightCheck();
 }
 
 void fraMain::setFirstFocus() {
@@ -349,7 +353,7 @@ void fraMain::cmdEveryClr_Click() {
                          MessageBox::Buttons::OkCancel) != MessageBox::Answer::Ok) {
         return;
     }
-    const hibi::ResetOutcome outcome = plan_.reset(clock_.today());
+    const hibi::ResetOutcome outcome = plan_.reset(clock_.now());
     if (!outcome.done) {
         if (outcome.problem) {
             showError(hibi::resetProblemText(*outcome.problem));
@@ -400,8 +404,73 @@ void fraMain::showReloaded(const QString& why, const QList<hibi::LoadNotice>& no
 
 void fraMain::showPendingMessages() {
     while (!pendingNotices_.isEmpty()) {
-        showError(hibi::loadNoticeText(pendingNotices_.takeFirst()));
+        const hibi::LoadNotice notice = pendingNotices_.takeFirst();
+        if (notice.kind == hibi::LoadNotice::Kind::Utf8Ledger) {
+            offerConversion(notice);
+        } else {
+            showError(hibi::loadNoticeText(notice));
+        }
     }
+}
+
+void fraMain::offerConversion(const hibi::LoadNotice& notice) {
+    if (MessageBox::show(this, hibi::programTitle(), hibi::loadNoticeText(notice),
+                         MessageBox::Icon::Warning,
+                         MessageBox::Buttons::OkCancel) != MessageBox::Answer::Ok) {
+        return;  // the history stays on show, read only
+    }
+    const hibi::ResetOutcome outcome = plan_.convertFromUtf8(clock_.now());
+    if (!outcome.done) {
+        if (outcome.problem) {
+            showError(hibi::conversionProblemText(*outcome.problem));
+        }
+        return;
+    }
+    pendingNotices_.append(outcome.notices);
+    InitEveryGrid();
+    ShowHistory();
+    cmdEveryHozon_->setEnabled(true);
+    ShowEveryStatus(false);
+    setFirstFocus();
+}
+
+// --- A new day under an open window -------------------------------------------
+
+void fraMain::scheduleMidnightCheck() {
+    const QDateTime now = clock_.now();
+    const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
+    // A second past midnight, so that the new day has surely begun.
+    const qint64 wait = std::clamp<qint64>(now.msecsTo(midnight) + 1000, 1000, 24 * 3600 * 1000);
+    midnightTimer_.start(static_cast<int>(wait));
+}
+
+void fraMain::checkDate() {
+    if (clock_.today() == plan_.loadedOn()) {
+        scheduleMidnightCheck();
+        return;
+    }
+    if (QApplication::activeModalWidget() != nullptr) {
+        // A dialog is open: take the new day when it has closed.
+        midnightTimer_.start(1000);
+        return;
+    }
+    // Loaded again as a stale press does, without the introduction and
+    // without repeating the start-up messages.
+    plan_.load(clock_.today());
+    InitEveryGrid();
+    ShowHistory();
+    cmdEveryHozon_->setEnabled(true);
+    ShowEveryStatus(false);
+    setFirstFocus();
+    scheduleMidnightCheck();
+}
+
+bool fraMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && plan_.loadedOn().isValid() &&
+        clock_.today() != plan_.loadedOn()) {
+        checkDate();
+    }
+    return QWidget::event(event);
 }
 
 void fraMain::showError(const QString& text) {

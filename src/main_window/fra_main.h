@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include "plan/plan_model.h"
@@ -39,12 +40,17 @@ class fraMain : public QWidget {
     const hibi::PlanModel& plan() const { return plan_; }
     HelpViewer& helpViewer() const { return *helpViewer_; }
 
+    // Loads the plan again when the date has changed since the last load:
+    // at midnight, and when the window becomes active again.
+    void checkDate();
+
   signals:
     // The exit button was pressed: the program ends.
     void exitRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private slots:
     void cmdEveryHozon_Click();
@@ -80,6 +86,8 @@ class fraMain : public QWidget {
     // window already on screen.
     void showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices);
     void showPendingMessages();
+    void offerConversion(const hibi::LoadNotice& notice);
+    void scheduleMidnightCheck();
     void showError(const QString& text);
     void setFirstFocus();
 
@@ -88,6 +96,7 @@ class fraMain : public QWidget {
     QString strHelp_;
     HelpViewer* helpViewer_ = nullptr;
     QList<hibi::LoadNotice> pendingNotices_;
+    QTimer midnightTimer_;
 
     // Controls.
     QLabel* Image2_ = nullptr;

@@ -23,6 +23,16 @@ QString ledgerProblemReason(const LedgerFileProblem& problem) {
                                  : QString();
         case LedgerFileProblem::Kind::ChangedOnDisk:
             return QStringLiteral("台帳が読み込み後に変更されています");
+        case LedgerFileProblem::Kind::Busy:
+            return QStringLiteral(
+                "ほかで起動している「ヌピカ貯めよう！」が台帳を使っています。"
+                "しばらくしてからもう一度お試しください");
+        case LedgerFileProblem::Kind::NoBackup:
+            return QStringLiteral("フォルダー「%1」にバックアップを保存できません（%2）")
+                .arg(Backups::folderName(), systemErrorText(problem.error));
+        case LedgerFileProblem::Kind::FolderReadOnly:
+            return QStringLiteral(
+                "台帳のあるフォルダーに新しいファイルを作れないため、バックアップを残せません");
         case LedgerFileProblem::Kind::ReadFailed:
         case LedgerFileProblem::Kind::WriteFailed:
             break;
@@ -106,9 +116,9 @@ QString loadNoticeText(const LoadNotice& notice) {
         case LoadNotice::Kind::BadLine:
             return QStringLiteral(
                        "台帳ファイル「%1」の %2 行目を読み込めませんでした（%3）。\n\n"
-                       "ファイルは変更していません。読み込めた %4 件の記録だけを表示します。"
-                       "入金するには、ファイルを直してから起動し直すか、「クリア」で最初から"
-                       "やり直してください。")
+                       "ファイルは変更していません。読み込めた %4 件の記録だけを表示します。\n\n"
+                       "入金するには、台帳ファイルをテキストエディターで開き、%2 行目を直して"
+                       "Shift-JIS（シフトJIS）で保存してから、起動し直してください。")
                 .arg(notice.fileName)
                 .arg(notice.badLine ? notice.badLine->line : 0)
                 .arg(notice.badLine ? ledgerErrorText(notice.badLine->kind) : QString())
@@ -118,6 +128,31 @@ QString loadNoticeText(const LoadNotice& notice) {
                        "日数か金額が扱える範囲を超えたため、今日の入金額を計算できません。\n"
                        "台帳ファイル「%1」は変更していません。")
                 .arg(notice.fileName);
+        case LoadNotice::Kind::FirstDateAhead:
+        case LoadNotice::Kind::DatesBackwards:
+            return QStringLiteral(
+                       "台帳ファイル「%1」の %2 行目の日付（%3）が、%4（%5）より%6になっています。"
+                       "\n\nこのままでは入金額を正しく計算できないため、入金できません。"
+                       "ファイルは変更していません。コンピューターの日付の設定と、"
+                       "台帳ファイルの日付を確かめてください。")
+                .arg(notice.fileName)
+                .arg(notice.line)
+                .arg(dateText(notice.kind == LoadNotice::Kind::FirstDateAhead ? notice.firstDate
+                                                                              : notice.lastDate),
+                     notice.kind == LoadNotice::Kind::FirstDateAhead
+                         ? QStringLiteral("今日の日付")
+                         : QStringLiteral("最初の入金日"),
+                     dateText(notice.kind == LoadNotice::Kind::FirstDateAhead ? notice.today
+                                                                              : notice.firstDate),
+                     notice.kind == LoadNotice::Kind::FirstDateAhead ? QStringLiteral("後")
+                                                                     : QStringLiteral("前"));
+        case LoadNotice::Kind::Utf8Ledger:
+            return QStringLiteral(
+                       "台帳ファイル「%1」は UTF-8 で保存されています。このプログラムの台帳は"
+                       " Shift-JIS（シフトJIS）です。\n\nShift-JIS に変換しますか？"
+                       "元のファイルはフォルダー「%2」に残します。\n"
+                       "変換しない場合は、記録を表示するだけで入金はできません。")
+                .arg(notice.fileName, Backups::folderName());
         case LoadNotice::Kind::ClockBehind:
             return QStringLiteral(
                        "コンピューターの日付（%1）が、最後の入金日（%2）より前になっています。\n\n"
@@ -154,8 +189,22 @@ QString depositOutcomeText(const DepositOutcome& outcome) {
 }
 
 QString resetProblemText(const LedgerFileProblem& problem) {
+    if (problem.kind == LedgerFileProblem::Kind::FolderReadOnly ||
+        problem.kind == LedgerFileProblem::Kind::NoBackup) {
+        return QStringLiteral(
+                   "クリアする前に、台帳ファイル「%1」のバックアップを残せませんでした。\n"
+                   "理由: %2\n\n記録を守るため、クリアしていません。")
+            .arg(problem.fileName, ledgerProblemReason(problem));
+    }
     return QStringLiteral(
                "台帳ファイル「%1」を空にできませんでした。\n理由: %2\n\n記録は変更していません。")
+        .arg(problem.fileName, ledgerProblemReason(problem));
+}
+
+QString conversionProblemText(const LedgerFileProblem& problem) {
+    return QStringLiteral(
+               "台帳ファイル「%1」を Shift-JIS に変換できませんでした。\n理由: %2\n\n"
+               "ファイルは変更していません。")
         .arg(problem.fileName, ledgerProblemReason(problem));
 }
 

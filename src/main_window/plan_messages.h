@@ -17,6 +17,7 @@ QString loadNoticeText(const LoadNotice& notice);
 // Nothing for a recorded deposit or when nothing was due.
 QString depositOutcomeText(const DepositOutcome& outcome);
 QString resetProblemText(const LedgerFileProblem& problem);
+QString conversionProblemText(const LedgerFileProblem& problem);
 QString goalSaveProblemText(const GoalFile::SaveProblem& problem);
 
 }  // namespace hibi

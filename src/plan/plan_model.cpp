@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cstdio>
 #include <utility>
 
 namespace hibi {
@@ -17,6 +18,26 @@ LoadNotice notice(LoadNotice::Kind kind, const QString& fileName = QString()) {
 }
 
 }  // namespace
+
+// A ledger saved as UTF-8 (with or without a byte order mark) in code page
+// 932, when it then reads whole; otherwise a null array.
+QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& encoding) {
+    QByteArrayView text(content);
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        text = text.sliced(3);
+    }
+    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = fromUtf8.decode(text);
+    if (fromUtf8.hasError()) {
+        return QByteArray();
+    }
+    QStringEncoder toShiftJis(encoding.constData(), QStringEncoder::Flag::Stateless);
+    QByteArray converted = toShiftJis.encode(decoded);
+    if (toShiftJis.hasError() || converted.isEmpty() || parseLedger(converted).error) {
+        return QByteArray();
+    }
+    return converted;
+}
 
 bool codecAvailable(const QByteArray& encoding) {
     return QStringEncoder(encoding.constData()).isValid() &&
@@ -38,6 +59,7 @@ void PlanModel::clear() {
     schedule_.dayNumber = Integer::of(1);
     block_ = DepositBlock::None;
     loadedContent_.clear();
+    utf8AsShiftJis_.clear();
 }
 
 QList<LoadNotice> PlanModel::load(const QDate& today) {
@@ -72,9 +94,12 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         unread.error = snapshot.problem->error;
         unread.names = snapshot.problem->names;
         notices.append(unread);
-    } else if (snapshot.parsed.error) {
+    } else if (snapshot.parsed.error || snapshot.content.startsWith("\xEF\xBB\xBF")) {
         block_ = DepositBlock::LedgerUnreadable;
-        LoadNotice bad = notice(LoadNotice::Kind::BadLine, snapshot.fileName);
+        utf8AsShiftJis_ = utf8LedgerAsShiftJis(snapshot.content, encoding_);
+        LoadNotice bad = notice(
+            utf8AsShiftJis_.isNull() ? LoadNotice::Kind::BadLine : LoadNotice::Kind::Utf8Ledger,
+            snapshot.fileName);
         bad.badLine = snapshot.parsed.error;
         bad.recordsRead = snapshot.parsed.records.size();
         notices.append(bad);
@@ -91,6 +116,9 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         block_ = DepositBlock::OutOfRange;
         notices.append(notice(LoadNotice::Kind::OutOfRange, ledgerFileName_));
     }
+    if (!result.error && block_ == DepositBlock::None && schedule_.hasRecords) {
+        checkDates(today, notices);
+    }
     if (!result.error && block_ == DepositBlock::None && schedule_.hasRecords &&
         schedule_.dtZenkai > today) {
         block_ = DepositBlock::ClockBehind;
@@ -100,6 +128,26 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         notices.append(behind);
     }
     return notices;
+}
+
+void PlanModel::checkDates(const QDate& today, QList<LoadNotice>& notices) {
+    // A plan cannot start in the future, nor end before it started: the day
+    // number and the arrears would come out negative.
+    const Schedule& s = schedule_;
+    const bool ahead = s.dtKaishi > today;
+    if (!ahead && s.dtKaishi <= s.dtZenkai) {
+        return;
+    }
+    const LedgerRecord& offending = ahead ? records_.first() : records_.last();
+    LoadNotice odd =
+        notice(ahead ? LoadNotice::Kind::FirstDateAhead : LoadNotice::Kind::DatesBackwards,
+               ledgerFileName_);
+    odd.today = today;
+    odd.firstDate = s.dtKaishi;
+    odd.lastDate = s.dtZenkai;
+    odd.line = int(loadedContent_.first(offending.offsetInLedger()).count('\n')) + 1;
+    notices.append(odd);
+    block_ = DepositBlock::OddDates;
 }
 
 PlanStatus PlanModel::status() const {
@@ -119,7 +167,7 @@ PlanStatus PlanModel::status() const {
     if (s.curTainou == zero && s.curKingaku > zero) {
         return PlanStatus::Due;
     }
-    if (s.curTainou != zero && s.curKingaku != zero) {
+    if (s.curTainou != zero && s.curKingaku != zero && s.amountDue() > zero) {
         return PlanStatus::DueWithArrears;
     }
     return PlanStatus::Blocked;
@@ -127,7 +175,8 @@ PlanStatus PlanModel::status() const {
 
 DepositOutcome PlanModel::deposit(const QDateTime& now) {
     DepositOutcome outcome;
-    if (block_ != DepositBlock::None || status() == PlanStatus::DepositedToday) {
+    const PlanStatus current = status();
+    if (current == PlanStatus::Blocked || current == PlanStatus::DepositedToday) {
         outcome.kind = DepositOutcome::Kind::NothingDue;
         return outcome;
     }
@@ -146,6 +195,7 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
         return outcome;
     }
     const LedgerRecord record(now.date(), now.time(), amount);
+    keepDailyCopy(now);
     QByteArray written;
     outcome.problem = LedgerFile(directory()).append(record, loadedContent_, &written);
     if (outcome.problem) {
@@ -167,17 +217,60 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
     return outcome;
 }
 
-ResetOutcome PlanModel::reset(const QDate& today) {
+void PlanModel::keepDailyCopy(const QDateTime& now) const {
+    // The ledger as it was before the day's first deposit. A folder that
+    // takes no new file keeps no copy, and a failed copy holds up no deposit.
+    const LedgerFile ledger(directory());
+    if (loadedContent_.isEmpty() || ledger.writesInPlace() ||
+        backups().hasDailyCopyOn(now.date())) {
+        return;
+    }
+    const Backups::Kept kept = backups().keep(loadedContent_, now, BackupReason::Daily);
+    if (kept.error) {
+        std::fprintf(stderr, "hibinobori: no daily copy of the ledger was kept: %s\n",
+                     qPrintable(kept.error->text));
+        return;
+    }
+    backups().pruneDaily(kDailyCopies);
+}
+
+ResetOutcome PlanModel::reset(const QDateTime& now) {
     ResetOutcome outcome;
     if (!canReset()) {
         return outcome;
     }
-    outcome.problem = LedgerFile(directory()).empty();
+    const Backups copies = backups();
+    outcome.problem = LedgerFile(directory()).replace(QByteArray(), [&](const QByteArray& old) {
+        return copies.keep(old, now, BackupReason::BeforeReset).error;
+    });
     if (outcome.problem) {
         return outcome;
     }
     outcome.done = true;
-    outcome.notices = load(today);
+    outcome.notices = load(now.date());
+    return outcome;
+}
+
+ResetOutcome PlanModel::convertFromUtf8(const QDateTime& now) {
+    ResetOutcome outcome;
+    if (utf8AsShiftJis_.isNull()) {
+        return outcome;
+    }
+    const Backups copies = backups();
+    const QByteArray converted = utf8AsShiftJis_;
+    const QByteArray loaded = loadedContent_;
+    outcome.problem = LedgerFile(directory()).replace(converted, [&](const QByteArray& old) {
+        // Only the file that was read and offered for conversion is replaced.
+        if (old != loaded) {
+            return std::optional<SystemError>(SystemError{0, QStringLiteral("changed on disk")});
+        }
+        return copies.keep(old, now, BackupReason::BeforeConversion).error;
+    });
+    if (outcome.problem) {
+        return outcome;
+    }
+    outcome.done = true;
+    outcome.notices = load(now.date());
     return outcome;
 }
 

