@@ -150,7 +150,8 @@ class Program:
         kill can land while the program handles the input."""
         command, env = ["xdotool", *map(str, words)], dict(os.environ, DISPLAY=self.display)
         if not wait:
-            _children.append(subprocess.Popen(command, env=env))
+            _children.append(subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                              stderr=subprocess.DEVNULL))
             return _children[-1]
         return subprocess.run(command, env=env, capture_output=True, timeout=10).stdout.decode("utf-8", "replace")
 
