@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Kill drill: SIGKILL at a random moment after a deposit or a reset is
-pressed, often inside its save. The ledger must be the old one, the old one
+"""Kill drill: SIGKILL after a deposit or (every fifth time) a reset is
+pressed, inside a chosen call of its save or at a random moment. The ledger must be the old one, the old one
 plus one whole record of that day, or empty after a reset, and the next start
 must show no error. Short form: 20 kills; --full: 200.
 """
@@ -17,13 +17,13 @@ import harness as h  # noqa: E402
 
 FIRST_DAY = datetime.date(2031, 1, 1)
 
-# Each kill runs under one scenario, drawn by weight: the fault library's
-# control words for it (fault_inject.c), the disk left as it is otherwise.
-SCENARIOS = {
-    "plain": (2, b""),
-    "slow disk": (1, b"write fsync link rename delay=25"),
-    "named temp file": (1, b"tmpfile"),
-}
+# The kills take the scenarios in turn: the fault library's control words
+# (fault_inject.c), and the call the kill lands in, held there by a long delay
+# (None: at a random moment after the press).
+SCENARIOS = {"plain": (b"", None), "slow disk": (b"write fsync link rename delay=25", None),
+             "named temp file": (b"tmpfile", None)}
+SCENARIOS.update({f"in {call}": (f"{call} delay=5000".encode(), call)
+                  for call in ("open", "write", "fsync", "link", "rename")})
 
 
 def outcome(action, old, new, day):
@@ -58,8 +58,9 @@ def main():
     outcomes, landed = collections.Counter(), collections.Counter()
     for i in range(kills + 1):
         day = FIRST_DAY + datetime.timedelta(days=i)
-        scenario = rng.choices(list(SCENARIOS), [w for w, _ in SCENARIOS.values()])[0] if i < kills else "plain"
-        h.write(control, SCENARIOS[scenario][1])
+        scenario = list(SCENARIOS)[i % len(SCENARIOS) if i < kills else 0]
+        words, call = SCENARIOS[scenario]
+        h.write(control, words)
         name, old = f"kill {i + 1} ({day}, {scenario})", h.read(ledger)
         first_run = not old  # no ledger, or one emptied by a reset
         program = h.Program(run, data, f"@{day} 12:00:00", control=control, fault_log=calls)
@@ -71,18 +72,20 @@ def main():
             program.answer(program.window("intro"))
         if i == kills:  # the last kill must not trouble a normal start and exit
             run.check("start after the last kill", program.quit() + ["the start changed the ledger"] * (
-                h.read(ledger) != old))
+                (h.read(ledger) or b"") != (old or b"")))
             break
         old = h.read(ledger)  # the first start writes an empty ledger
-        action = "reset" if not first_run and rng.random() < 0.2 else "deposit"
+        action = "reset" if not first_run and i % 5 == 3 else "deposit"
         xdotool = press(program, action, calls)
         if not xdotool:
             run.check(name, "the reset asked nothing")
             program.kill()
             continue
-        # A random moment after the press, mostly within the tens of
-        # milliseconds the save takes, or a few after its first call shows.
-        if rng.random() < 0.5:
+        # Inside the call, or at a random moment after the press: mostly within
+        # the tens of milliseconds the save takes, or a few after its first call.
+        if call:
+            h.wait_until(lambda: f"> {call}".encode() in (h.read(calls) or b""), 2, interval=0.0005)
+        elif rng.random() < 0.5:
             time.sleep(rng.choice([rng.uniform(0, 0.03), rng.uniform(0.01, 0.08), rng.uniform(0.08, 0.3)]))
         else:
             h.wait_until(lambda: h.read(calls), 3, interval=0.0005)
