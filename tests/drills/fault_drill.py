@@ -33,12 +33,7 @@ SHORT = [c for c in FULL if c[3] == "unnamed" and c[0] != "goal (new file)" and 
 def act(program, action):
     """Starts the action; what went wrong, if anything."""
     if action == "reset":
-        program.click("reset")
-        confirm = program.wait_for("confirm", 5)
-        if not confirm:
-            return "the reset asked nothing"
-        program.answer(confirm)
-        return None
+        return None if program.reset() else "the reset asked nothing"
     program.click("deposit" if action == "deposit" else "goal")
     if action != "deposit":
         program.key(program.window("main"), "ctrl+a", *NEW_GOAL, "Return")

@@ -36,17 +36,6 @@ def outcome(action, old, new, day):
     return "appended" if record and record[0] == h.day_text(day) else None
 
 
-def press(program, action, calls):
-    """Starts the action and returns its running xdotool, or None."""
-    if action == "deposit":
-        h.write(calls, b"")
-        return program.click("deposit", wait=False)
-    program.click("reset")
-    confirm = program.wait_for("confirm", 5)
-    h.write(calls, b"")
-    return confirm and program.key(confirm, "Return", wait=False)
-
-
 def main():
     run = h.Run(__doc__)
     kills = 200 if run.args.full else 20
@@ -76,7 +65,8 @@ def main():
             break
         old = h.read(ledger)  # the first start writes an empty ledger
         action = "reset" if not first_run and i % 5 == 3 else "deposit"
-        xdotool = press(program, action, calls)
+        h.write(calls, b"")
+        xdotool = program.click("deposit", wait=False) if action == "deposit" else program.reset(wait=False)
         if not xdotool:
             run.check(name, "the reset asked nothing")
             program.kill()

@@ -188,6 +188,13 @@ class Program:
         self.xdotool("windowfocus", "--sync", window)
         return self.xdotool("key", "--clearmodifiers", *keys, wait=wait)
 
+    def reset(self, wait=True):
+        """Clicks the reset and answers its question with Return; None when it
+        asked nothing, else (wait=False) the running xdotool."""
+        self.click("reset")
+        confirm = self.wait_for("confirm", 5)
+        return confirm and (self.key(confirm, "Return", wait=wait) or confirm)
+
     def answer(self, window):
         """Return in a window over the main one; whether it went."""
         self.key(window, "Return")
