@@ -1,13 +1,12 @@
 /*
  * Disk faults on demand for the drills, preloaded into the program.
  *
- * HIBI_FAULT_CONTROL names a file read on every call that touches a data file
- * (a name holding ヒビノボリ, or an unnamed temp file made in the working
- * directory). Missing or empty: nothing changes. Otherwise its words:
- *   open write fsync link rename   the calls to fail
- *   EIO                            fail with EIO (default ENOSPC)
+ * HIBI_FAULT_CONTROL names a file read at every call on a data file (a name
+ * holding ヒビノボリ, or an unnamed temp file: the program makes no other).
+ * Missing or empty: nothing changes. Otherwise its words:
+ *   open write fsync link rename   the calls to fail, with ENOSPC (or EIO: with EIO)
  *   delay=N                        sleep 0..N ms before each such call instead
- *   tmpfile                        refuse O_TMPFILE, so Qt names its temp file
+ *   tmpfile                        refuse O_TMPFILE, so that Qt names its temp file
  * HIBI_FAULT_LOG gets "> call" before and "< call result" after each such call.
  *
  * Every call goes straight to the kernel, so nothing here needs dlsym.
@@ -15,7 +14,6 @@
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,50 +23,46 @@
 #include <time.h>
 #include <unistd.h>
 
-#define MAX_FDS 4096
-static char data_fd[MAX_FDS];
+static char data_fd[4096];
+
+/* Reads into text, or writes from it, the file the environment variable names. */
+static long transfer(const char* variable, int flags, char* text, size_t size) {
+    const char* path = getenv(variable);
+    const long fd = path && *path ? syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC, 0644) : -1;
+    const long n = fd < 0 ? 0 : syscall(flags ? SYS_write : SYS_read, fd, text, size);
+    if (fd >= 0) syscall(SYS_close, fd);
+    return n;
+}
 
 static void log_call(const char* format, const char* call, long result) {
-    const char* path = getenv("HIBI_FAULT_LOG");
-    if (!path || !*path) return;
     char line[128];
     const int n = snprintf(line, sizeof line, format, call, result);
-    const long fd = syscall(SYS_openat, AT_FDCWD, path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    syscall(SYS_write, fd, line, (size_t)n);
-    syscall(SYS_close, fd);
+    transfer("HIBI_FAULT_LOG", O_WRONLY | O_APPEND | O_CREAT, line, (size_t)n);
 }
 
 /* The control file's text, or "" while nothing is armed. */
 static const char* control(void) {
     static _Thread_local char text[256];
-    const char* path = getenv("HIBI_FAULT_CONTROL");
-    const long fd = path && *path ? syscall(SYS_openat, AT_FDCWD, path, O_RDONLY | O_CLOEXEC) : -1;
-    const long n = fd < 0 ? 0 : syscall(SYS_read, fd, text, sizeof text - 1);
-    if (fd >= 0) syscall(SYS_close, fd);
+    const long n = transfer("HIBI_FAULT_CONTROL", O_RDONLY, text, sizeof text - 1);
     text[n > 0 ? n : 0] = '\0';
     return text;
 }
 
-/* Before a data file's call: logs it, sleeps on a slow disk, and returns
- * nonzero (errno set) when the call must fail. */
-static int refused(const char* call) {
+/* The system call, unless it is on a data file and armed to fail (errno set, -1). */
+static long faulty(const char* call, int data, long number, long a, long b, long c, long d, long e) {
+    if (!data) return syscall(number, a, b, c, d, e);
     const char* text = control();
     log_call("> %s\n", call, 0);
-    if (!strstr(text, call)) return 0;
     const char* delay = strstr(text, "delay=");
-    if (delay) {
+    if (strstr(text, call) && delay) {
         struct timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
         usleep((useconds_t)(now.tv_nsec % (atol(delay + 6) + 1) * 1000));
-        return 0;
+    } else if (strstr(text, call)) {
+        errno = strstr(text, "EIO") ? EIO : ENOSPC;
+        return -1;
     }
-    errno = strstr(text, "EIO") ? EIO : ENOSPC;
-    log_call("< %s failed %ld\n", call, errno);
-    return 1;
-}
-
-static long done(const char* call, long result) {
+    const long result = syscall(number, a, b, c, d, e);
     const int saved = errno;
     log_call("< %s %ld\n", call, result);
     errno = saved;
@@ -83,82 +77,47 @@ static int names_data_file(const char* path) {
 /* A descriptor closed behind our back may come back as a pipe or a socket. */
 static int is_data_fd(int fd) {
     struct stat st;
-    return fd >= 0 && fd < MAX_FDS && data_fd[fd] && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    return fd >= 0 && fd < (int)sizeof data_fd && data_fd[fd] && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-static int opened(int dirfd, const char* path, int flags, va_list args) {
-    const int unnamed = (flags & O_TMPFILE) == O_TMPFILE;
-    const mode_t mode = (flags & O_CREAT) || unnamed ? (mode_t)va_arg(args, int) : 0;
-    char dir[PATH_MAX], cwd[PATH_MAX];
-    const int data = unnamed ? dirfd == AT_FDCWD && realpath(path, dir) && getcwd(cwd, sizeof cwd) &&
-                                   strcmp(dir, cwd) == 0
-                             : names_data_file(path) && (flags & (O_WRONLY | O_RDWR | O_CREAT));
-    long fd;
-    if (!data) {
-        fd = syscall(SYS_openat, dirfd, path, flags, mode);
-    } else if (unnamed && strstr(control(), "tmpfile")) {
+int open(const char* path, int flags, ...) {
+    const int unnamed = (flags & O_TMPFILE) == O_TMPFILE;  // Qt's QSaveFile, on a data file
+    va_list args;
+    va_start(args, flags);
+    const long mode = (flags & O_CREAT) || unnamed ? va_arg(args, int) : 0;
+    va_end(args);
+    const int data = unnamed || (names_data_file(path) && (flags & (O_WRONLY | O_RDWR | O_CREAT)));
+    long fd = -1;
+    if (data && unnamed && strstr(control(), "tmpfile")) {
         errno = EOPNOTSUPP;
-        fd = -1;
     } else {
-        fd = refused("open") ? -1 : done("open", syscall(SYS_openat, dirfd, path, flags, mode));
+        fd = faulty("open", data, SYS_openat, AT_FDCWD, (long)path, flags, mode, 0);
     }
-    if (fd >= 0 && fd < MAX_FDS) data_fd[fd] = (char)data;
+    if (fd >= 0 && fd < (long)sizeof data_fd) data_fd[fd] = (char)data;
     return (int)fd;
 }
-
-#define OPEN(name, dir, ...)                                   \
-    int name(__VA_ARGS__ const char* path, int flags, ...) {   \
-        va_list args;                                          \
-        va_start(args, flags);                                 \
-        const int fd = opened(dir, path, flags, args);         \
-        va_end(args);                                          \
-        return fd;                                             \
-    }
-OPEN(open, AT_FDCWD, )
-OPEN(open64, AT_FDCWD, )
-OPEN(openat, dirfd, int dirfd, )
-OPEN(openat64, dirfd, int dirfd, )
+extern __typeof(open) open64 __attribute__((alias("open")));
 
 int close(int fd) {
-    if (fd >= 0 && fd < MAX_FDS) data_fd[fd] = 0;
+    if (fd >= 0 && fd < (int)sizeof data_fd) data_fd[fd] = 0;
     return (int)syscall(SYS_close, fd);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {
-    if (!is_data_fd(fd)) return syscall(SYS_write, fd, buffer, count);
-    return refused("write") ? -1 : done("write", syscall(SYS_write, fd, buffer, count));
+    return faulty("write", is_data_fd(fd), SYS_write, fd, (long)buffer, (long)count, 0, 0);
 }
 
-int fdatasync(int fd) {
-    if (!is_data_fd(fd)) return (int)syscall(SYS_fdatasync, fd);
-    return refused("fsync") ? -1 : (int)done("fsync", syscall(SYS_fdatasync, fd));
-}
-
-int fsync(int fd) {
-    if (!is_data_fd(fd)) return (int)syscall(SYS_fsync, fd);
-    return refused("fsync") ? -1 : (int)done("fsync", syscall(SYS_fsync, fd));
-}
+int fdatasync(int fd) { return (int)faulty("fsync", is_data_fd(fd), SYS_fdatasync, fd, 0, 0, 0, 0); }
+int fsync(int fd) { return (int)faulty("fsync", is_data_fd(fd), SYS_fsync, fd, 0, 0, 0, 0); }
 
 /* Qt links an unnamed temp file (/proc/self/fd/N) to a name to commit it. */
 int linkat(int olddir, const char* old, int newdir, const char* new, int flags) {
-    if (!names_data_file(new)) return (int)syscall(SYS_linkat, olddir, old, newdir, new, flags);
-    return refused("link") ? -1 : (int)done("link", syscall(SYS_linkat, olddir, old, newdir, new, flags));
+    return (int)faulty("link", names_data_file(new), SYS_linkat, olddir, (long)old, newdir, (long)new, flags);
 }
-
-int link(const char* old, const char* new) {
-    return linkat(AT_FDCWD, old, AT_FDCWD, new, 0);
-}
+int link(const char* old, const char* new) { return linkat(AT_FDCWD, old, AT_FDCWD, new, 0); }
 
 int renameat2(int olddir, const char* old, int newdir, const char* new, unsigned flags) {
-    if (!names_data_file(old) && !names_data_file(new))
-        return (int)syscall(SYS_renameat2, olddir, old, newdir, new, flags);
-    return refused("rename") ? -1 : (int)done("rename", syscall(SYS_renameat2, olddir, old, newdir, new, flags));
+    return (int)faulty("rename", names_data_file(old) || names_data_file(new), SYS_renameat2, olddir,
+                       (long)old, newdir, (long)new, flags);
 }
-
-int renameat(int olddir, const char* old, int newdir, const char* new) {
-    return renameat2(olddir, old, newdir, new, 0);
-}
-
-int rename(const char* old, const char* new) {
-    return renameat2(AT_FDCWD, old, AT_FDCWD, new, 0);
-}
+int rename(const char* old, const char* new) { return renameat2(AT_FDCWD, old, AT_FDCWD, new, 0); }

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Kill drill: SIGKILL at a random moment after a deposit or a reset is
-pressed, often inside its save (some runs on a slow disk or with named temp
-files). The ledger must be the old one, the old one plus one whole record of
-that day, or empty after a reset. Short form: 20 kills; --full: 200.
+"""Kill drill: SIGKILL after a deposit or (every fifth time) a reset is
+pressed, inside a chosen call of its save or at a random moment. The ledger must be the old one, the old one
+plus one whole record of that day, or empty after a reset, and the next start
+must show no error. Short form: 20 kills; --full: 200.
 """
 
 import collections
@@ -12,109 +12,83 @@ import random
 import sys
 import time
 
-import drill_common as dc
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness as h  # noqa: E402
 
-MODES = {"plain": b"", "slow disk": b"write fsync link rename delay=25", "named temp": b"tmpfile"}
 FIRST_DAY = datetime.date(2031, 1, 1)
 
+# The kills take the scenarios in turn: the fault library's control words
+# (fault_inject.c), and the call the kill lands in, held there by a long delay
+# (None: at a random moment after the press).
+SCENARIOS = {"plain": (b"", None), "slow disk": (b"write fsync link rename delay=25", None),
+             "named temp file": (b"tmpfile", None)}
+SCENARIOS.update({f"in {call}": (f"{call} delay=5000".encode(), call)
+                  for call in ("open", "write", "fsync", "link", "rename")})
 
-def where_killed(calls):
-    """Where the kill landed, from the fault log lines written after the press."""
-    if not calls:
-        return "before the save"
-    if calls[-1].startswith(">"):
-        return "in " + calls[-1][2:]
-    return "after the commit" if "< rename 0" in calls else "between calls"
 
-
-def outcome_of(action, old, new, day):
-    """What the kill left, or (None, why) when the ledger is broken."""
+def outcome(action, old, new, day):
+    """What the kill left of the ledger; None when it is broken."""
     if new == old:
-        return "unchanged", ""
+        return "unchanged"
     if action == "reset" and new == b"":
-        return "emptied", ""
-    record = action == "deposit" and dc.appended_record(old, new)
-    if not record:
-        return None, f"{action} left {len(new)} bytes after {len(old or b'')}: {new[-80:]!r}"
-    if record[0] != day:
-        return None, f"the record is dated {record[0]}, not {day}"
-    # Day k of the plan (from 0) brings the total to 1 + 2 + ... + (k + 1),
-    # missed days included.
-    records = dc.ledger_records(new)
-    k = (day - records[0][0]).days
-    total = sum(int(a) for _, a in records)
-    if total != (k + 1) * (k + 2) // 2:
-        return None, f"the ledger adds up to {total} on day {k + 1}"
-    return "appended", ""
+        return "emptied"
+    record = action == "deposit" and h.appended(old, new)
+    return "appended" if record and record[0] == h.day_text(day) else None
 
 
 def main():
-    args = dc.arguments(__doc__).parse_args()
-    iterations = 200 if args.full else 20
-    seed = args.seed if args.seed is not None else int(time.time())
+    run = h.Run(__doc__)
+    kills = 200 if run.args.full else 20
+    seed = run.args.seed if run.args.seed is not None else int(time.time())
     rng = random.Random(seed)
-    print(f"kill drill: {iterations} kills, seed {seed}", flush=True)
-    drill = dc.Drill(args)
-    data = dc.fresh_directory(os.path.join(drill.work, "data"))
-    logs = dc.fresh_directory(os.path.join(drill.work, "logs"))
-    control = os.path.join(drill.work, "control")
-    ledger = os.path.join(data, dc.LEDGER_NAME)
+    print(f"kill drill: {kills} kills, seed {seed}", flush=True)
+    data = h.fresh(os.path.join(run.work, "data"))
+    ledger, control, calls = os.path.join(data, h.LEDGER), data + ".control", data + ".calls"
     outcomes, landed = collections.Counter(), collections.Counter()
-
-    for i in range(iterations + 1):
+    for i in range(kills + 1):
         day = FIRST_DAY + datetime.timedelta(days=i)
-        case = f"kill {i + 1} ({day})"
-        mode = rng.choices(list(MODES), weights=[2, 1, 1])[0] if i < iterations else "plain"
-        dc.write_bytes(control, MODES[mode])
-        fault_log = os.path.join(logs, f"{i + 1:03d}.calls")
-        old = dc.read_bytes(ledger)
-        expected = ["main"] if old else ["intro", "main"]
-        program = drill.start(data, day, control=control, fault_log=fault_log,
-                              log=os.path.join(logs, f"{i + 1:03d}.out"))
-        kinds = program.wait_settled(expected)
-        if i == iterations:
-            # The last kill must not trouble the next start, nor a normal exit.
-            drill.check("final start", kinds == expected, f"showed {kinds}, expected {expected}")
-            drill.check("final exit", program.close_normally() == 0, "no clean exit")
-            drill.check("final ledger", dc.read_bytes(ledger) == old, "the start changed the ledger")
-            break
-        if not drill.check(case, kinds == expected, f"start-up showed {kinds}, expected {expected}"):
+        scenario = list(SCENARIOS)[i % len(SCENARIOS) if i < kills else 0]
+        words, call = SCENARIOS[scenario]
+        h.write(control, words)
+        name, old = f"kill {i + 1} ({day}, {scenario})", h.read(ledger)
+        first_run = not old  # no ledger, or one emptied by a reset
+        program = h.Program(run, data, f"@{day} 12:00:00", control=control, fault_log=calls)
+        if not program.up(*(["intro", "main"] if first_run else ["main"])):
+            run.check(name, f"start-up showed {program.kinds()}")
             program.kill()
             continue
-        if "intro" in expected:
-            program.answer(program.window_of("intro"))
-        main_window = program.window_of("main")
-        old = dc.read_bytes(ledger)  # the first start creates the empty ledger
-        action = "reset" if ("intro" not in expected and rng.random() < 0.2) else "deposit"
-        mark = len(dc.read_bytes(fault_log) or b"")
-        if action == "reset":
-            program.click(main_window, dc.RESET_BUTTON)
-            confirm = program.wait_for("confirm", 5)
-            if not drill.check(case, confirm, "the reset asked nothing"):
-                program.kill()
-                continue
-            program.xdotool("windowfocus", "--sync", confirm.id)
-            press = program.xdotool("key", "Return", wait=False)
-        else:
-            program.xdotool("mousemove", "--window", main_window.id, *dc.DEPOSIT_BUTTON)
-            press = program.xdotool("click", "1", wait=False)
-        # Either a random moment after the press, mostly within the tens of
-        # milliseconds the save takes, or a few after its first call shows.
-        if rng.random() < 0.5:
+        if first_run:
+            program.answer(program.window("intro"))
+        if i == kills:  # the last kill must not trouble a normal start and exit
+            run.check("start after the last kill", program.quit() + ["the start changed the ledger"] * (
+                (h.read(ledger) or b"") != (old or b"")))
+            break
+        old = h.read(ledger)  # the first start writes an empty ledger
+        action = "reset" if not first_run and i % 5 == 3 else "deposit"
+        h.write(calls, b"")
+        xdotool = program.click("deposit", wait=False) if action == "deposit" else program.reset(wait=False)
+        if not xdotool:
+            run.check(name, "the reset asked nothing")
+            program.kill()
+            continue
+        # Inside the call, or at a random moment after the press: mostly within
+        # the tens of milliseconds the save takes, or a few after its first call.
+        if call:
+            h.wait_until(lambda: f"> {call}".encode() in (h.read(calls) or b""), 2, interval=0.0005)
+        elif rng.random() < 0.5:
             time.sleep(rng.choice([rng.uniform(0, 0.03), rng.uniform(0.01, 0.08), rng.uniform(0.08, 0.3)]))
         else:
-            dc.wait_until(lambda: len(dc.read_bytes(fault_log) or b"") > mark, 3, interval=0.0005)
-            time.sleep((4 if mode == "slow disk" else 1) * rng.uniform(0, rng.choice([0.002, 0.006, 0.015])))
+            h.wait_until(lambda: h.read(calls), 3, interval=0.0005)
+            time.sleep((4 if scenario == "slow disk" else 1) * rng.uniform(0, rng.choice([0.002, 0.006, 0.015])))
         program.kill()
-        press.wait()
-        landed[where_killed((dc.read_bytes(fault_log) or b"")[mark:].decode("utf-8", "replace").splitlines())] += 1
-
-        new = dc.read_bytes(ledger)
-        outcome, why = outcome_of(action, old, new, day) if new is not None else (None, "the ledger is gone")
-        outcomes[f"{action}: {outcome or 'BROKEN'}"] += 1
-        drill.check(case, outcome is not None, why)
-
-    return drill.finish(f"outcomes: {dict(sorted(outcomes.items()))}", f"kill landed: {dict(sorted(landed.items()))}")
+        xdotool.wait()
+        last_call = (h.read(calls) or b"").decode().splitlines()[-1:] or ["none yet"]
+        landed[last_call[0]] += 1
+        result = outcome(action, old, h.read(ledger), day)
+        outcomes[f"{action}: {result or 'BROKEN'}"] += 1
+        run.check(name, not result and f"the {action} left {h.read(ledger)!r} after {old!r}")
+    return run.finish(f"outcomes: {dict(sorted(outcomes.items()))}",
+                      f"the save's last call when killed: {dict(sorted(landed.items()))}")
 
 
 if __name__ == "__main__":
