@@ -22,6 +22,7 @@ import harness as h
 #   ledger:ITEMS    the ledger holds these lines: "D/hh:mm:ss/AMOUNT" on day D of
 #                   April 2009, "=" the ledger at the start, any other text as it is
 #   goal:TEXT       the goal file holds TEXT and CR LF ("-": there is none)
+#   kept:NAME=ITEMS the copy バックアップ/ヒビノボリ_NAME.txt holds these lines
 #   restart:CLOCK   ends the program with 終了 and starts it again
 CASES = [
     # The first-run window is modal: the first press goes nowhere. 08:30 in
@@ -32,10 +33,12 @@ CASES = [
     # 3 + 4 yen missed on the 3rd and 4th, 5 for today: 12 after the old lines.
     # Started again the same day, the program takes no second deposit. Escape
     # answers the reset's question with Cancel, Return with OK; then the plan
-    # starts again on day 1, with no first-run window.
+    # starts again on day 1, with no first-run window. The day's first
+    # deposit kept a copy of the ledger before it, the reset one before it.
     """arrears_reset | 2009-04-05 21:05:33 | 1/21:00:00/1,2/07:15:09/2 | main | press:deposit
         ledger:=,5/21:05:33/12 restart:2009-04-05_21:07:00 press:deposit press:reset up:confirm,main
         close:Escape ledger:=,5/21:05:33/12 press:reset up:confirm,main close:Return ledger:
+        kept:20090405_210533== kept:20090405_210700_クリア前==,5/21:05:33/12
         press:deposit up:main | 5/21:07:00/1 | -""",
     # 12.5 is saved as typed, on Enter. After a restart Enter saves what the
     # box shows: 12. Text that is no number, or over 32766 days, saves nothing.
@@ -95,13 +98,18 @@ def run_case(run, name, clock, start, at_start, steps, end, goal):
                     program = h.Program(run, directory, arg.replace("_", " "))
             elif op == "ledger":
                 problem = holds(ledger, ledger_bytes(arg, start or b""))
+            elif op == "kept":
+                name, _, items = arg.partition("=")
+                problem = holds(os.path.join(directory, h.BACKUPS, f"ヒビノボリ_{name}.txt"),
+                                ledger_bytes(items, start or b""))
             elif op == "goal":
                 problem = holds(goal_file, None if arg == "-" else arg.encode() + b"\r\n")
             up = {"up": arg.split(","), "close": ["main"], "restart": ["main"] * bool(arg)}.get(op)
             if problem or (up and not program.up(*up)):
                 return f"{step}: {problem or 'the windows up are not those'}; windows up: {program.kinds()}"
         files = sorted(os.listdir(directory))
-        return files != sorted([h.LEDGER] + [h.GOAL] * (goal != "-")) and f"files left: {files}"
+        expected = [h.LEDGER] + [h.GOAL] * (goal != "-") + [h.BACKUPS] * ("kept:" in steps)
+        return files != sorted(expected) and f"files left: {files}"
     finally:
         program.kill()
 

@@ -13,6 +13,7 @@ import sys
 import time
 
 LEDGER, GOAL = "ヒビノボリ.txt", "目標ヒビノボリ.txt"
+BACKUPS = "バックアップ"
 MAIN_TITLE, INTRO_TITLE, CONFIRM_TITLE = "ヌピカ貯めよう！", "ヌピカ始めてみよう！", "削除確認"
 
 # The main window's controls in its client coordinates. Whatever comes above
@@ -213,6 +214,9 @@ class Program:
         if not wait_until(lambda: not self.alive(), 10):
             self.kill()
             return ["終了 did not end the program"]
-        printed = read(self.output)
+        # A daily copy that could not be kept (a disk fault) is reported on
+        # standard error and holds up nothing.
+        printed = b"".join(line for line in (read(self.output) or b"").splitlines(True)
+                           if not line.startswith(b"hibinobori: no daily copy"))
         return ([f"exit status {self.process.returncode}"] if self.process.returncode else []) + (
             [f"it printed {printed[:300]!r}"] if printed else [])
