@@ -31,6 +31,9 @@ endif()
 execute_process(COMMAND ${HIBI_DATE} -u -d ${HIBI_RELEASE_DATE} +%s
                 OUTPUT_VARIABLE HIBI_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
+# For scripts/package.sh, which builds with it (Qt's resource compiler stamps the
+# images with SOURCE_DATE_EPOCH, or else with their files' times).
+set(HIBI_SOURCE_DATE_EPOCH ${HIBI_SOURCE_DATE_EPOCH} CACHE INTERNAL "Date of the latest release")
 
 execute_process(COMMAND sh ${PROJECT_SOURCE_DIR}/packaging/debian_changelog.sh ${changelog}
                     ${HIBI_PACKAGE_MAINTAINER}
