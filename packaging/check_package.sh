@@ -131,11 +131,14 @@ else
     ok "no RPATH in usr/bin/hibinobori"
 fi
 program="$unpacked/usr/bin/hibinobori"
-readelf -d "$program" | grep -q 'FLAGS.*BIND_NOW' && readelf -lW "$program" | grep -q GNU_RELRO &&
-    ok "full RELRO (GNU_RELRO, BIND_NOW)" || fail "no full RELRO: $(readelf -d "$program" | grep FLAGS)"
-readelf --dyn-syms -W "$program" | grep -q ' __stack_chk_fail@' &&
+# Read whole before matching: grep -q would end a pipe early (pipefail).
+dynamic="$(readelf -d "$program")" segments="$(readelf -lW "$program")"
+symbols="$(readelf --dyn-syms -W "$program")" sections="$(readelf -SW "$program")"
+grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" && grep -q GNU_RELRO <<<"$segments" &&
+    ok "full RELRO (GNU_RELRO, BIND_NOW)" || fail "no full RELRO: $(grep FLAGS <<<"$dynamic")"
+grep -q ' __stack_chk_fail@' <<<"$symbols" &&
     ok "stack protector (__stack_chk_fail)" || fail "no stack protector: __stack_chk_fail is not called"
-readelf -S "$program" | grep -q '\.comment' && fail "usr/bin/hibinobori has a .comment section"
+grep -q '\.comment' <<<"$sections" && fail "usr/bin/hibinobori has a .comment section"
 file "$unpacked/usr/bin/hibinobori" | grep -q ', stripped' &&
     ok "usr/bin/hibinobori is stripped" || fail "usr/bin/hibinobori is not stripped"
 desktop-file-validate "$unpacked/usr/share/applications/$app_id.desktop" &&
