@@ -1,9 +1,11 @@
 # Installation and the Debian package. Included by the top-level CMakeLists.txt.
 #
-#   cmake --install <build> [--prefix /usr]     the program, menu entry, icons, metainfo
+#   cmake --install <build> [--prefix /usr]     the program, its launcher, menu entry,
+#                                 icons, metainfo, manual pages, copyright and changelog
 #   cpack -G DEB --config <build>/CPackConfig.cmake   hibinobori_<version>_<arch>.deb
 #
-# packaging/check_package.sh builds, inspects, installs and starts the package.
+# scripts/package.sh builds the package reproducibly; packaging/check_package.sh
+# builds, inspects, installs and starts it.
 
 include(GNUInstallDirs)
 
@@ -65,7 +67,6 @@ install(FILES ${HIBI_DOC_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyr
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # --- The Debian package -------------------------------------------------------
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME hibinobori)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
