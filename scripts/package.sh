@@ -14,6 +14,8 @@ if [[ -z "${SOURCE_DATE_EPOCH:-}" ]]; then
     SOURCE_DATE_EPOCH="$(sed -n 's/^HIBI_SOURCE_DATE_EPOCH:INTERNAL=//p' "$build/CMakeCache.txt")"
 fi
 export SOURCE_DATE_EPOCH
+# From scratch: an earlier build's images may carry other times.
+cmake --build "$build" --target clean >/dev/null
 cmake --build "$build" --target hibinobori -j2 >/dev/null
 rm -f "$build"/hibinobori_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake >&2)
