@@ -1,14 +1,15 @@
 # Installs the build tree the way the Debian package does (prefix /usr, under
 # DESTDIR=ROOT) and checks what landed there: exactly the files listed in
 # packaging/installed_files.txt, the programs executable, every hicolor PNG of
-# the pixel size its folder names, and the menu entry, the metainfo file and the
-# icon naming one another consistently.
+# the pixel size its folder names, the menu entry, the metainfo file and the
+# icon naming one another consistently, and the changelog's latest entry being
+# the project's version.
 #
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DROOT=... -DAPP_ID=... -DICON_NAME=...
-#         -DICON_SIZES=16;32;... -DVERSION=... -DBINDIR=bin -DDATADIR=share -P check_install_tree.cmake
+#         -DICON_SIZES=16;32;... -DVERSION=... -DBINDIR=bin -DLIBEXECDIR=libexec -DDATADIR=share -P check_install_tree.cmake
 cmake_minimum_required(VERSION 3.22)
 
-foreach(var BUILD_DIR SOURCE_DIR ROOT APP_ID ICON_NAME ICON_SIZES VERSION BINDIR DATADIR)
+foreach(var BUILD_DIR SOURCE_DIR ROOT APP_ID ICON_NAME ICON_SIZES VERSION BINDIR LIBEXECDIR DATADIR)
     if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
         message(FATAL_ERROR "check_install_tree.cmake: -D${var}=... is missing")
     endif()
@@ -34,6 +35,7 @@ file(STRINGS "${SOURCE_DIR}/packaging/installed_files.txt" listed)
 set(expected "")
 foreach(path IN LISTS listed)
     string(REGEX REPLACE "^bin/" "${BINDIR}/" path "${path}")
+    string(REGEX REPLACE "^libexec/" "${LIBEXECDIR}/" path "${path}")
     string(REGEX REPLACE "^share/" "${DATADIR}/" path "${path}")
     list(APPEND expected "usr/${path}")
 endforeach()
@@ -54,7 +56,7 @@ endforeach()
 # 2. The programs are executable; the data files are not.
 foreach(path IN LISTS found)
     execute_process(COMMAND test -x "${ROOT}/${path}" RESULT_VARIABLE not_executable)
-    if(path MATCHES "^usr/${BINDIR}/")
+    if(path MATCHES "^usr/(${BINDIR}|${LIBEXECDIR}/hibinobori)/")
         if(NOT not_executable EQUAL 0)
             fail("not executable: ${path}")
         endif()
@@ -147,6 +149,16 @@ if(EXISTS "${metainfo}")
     string(REPLACE "." "\\." version_regex "${VERSION}")
     if(NOT xml MATCHES "<release version=\"${version_regex}\"")
         fail("metainfo has no <release version=\"${VERSION}\"> for the project version")
+    endif()
+endif()
+
+# 5. The Debian changelog made from CHANGELOG.md opens with this version.
+set(changelog "${prefix}/${DATADIR}/doc/hibinobori/changelog.gz")
+if(EXISTS "${changelog}")
+    execute_process(COMMAND gzip -dc "${changelog}" OUTPUT_VARIABLE text RESULT_VARIABLE gzip_result)
+    string(REGEX MATCH "^hibinobori \\(([^)]*)\\) [a-z]+; urgency=[a-z]+\n" first_line "${text}")
+    if(NOT gzip_result EQUAL 0 OR NOT CMAKE_MATCH_1 STREQUAL VERSION)
+        fail("the changelog's latest entry is '${CMAKE_MATCH_1}', not ${VERSION}: add it to CHANGELOG.md")
     endif()
 endif()
 

@@ -4,18 +4,19 @@
 #
 #   packaging/check_package.sh [--build-dir DIR] [--no-install] [--fresh]
 #
-#  1. configures and builds a Release tree (default build-pkg), runs cpack;
+#  1. builds the package with scripts/package.sh (default build-pkg);
 #  2. dpkg-deb -I / -c: control fields, dependencies, the file list and modes;
-#  3. dpkg -x into a throwaway root: the same files, desktop-file-validate,
-#     appstreamcli validate-tree, and the menu entry starting the program in HOME
-#     (packaging/test_launch.sh, offscreen);
+#     lintian, which must print no error and no warning;
+#  3. dpkg -x into a throwaway root: the same files, the program hardened and
+#     stripped, desktop-file-validate, appstreamcli validate-tree, and the menu
+#     entry starting the program in HOME (packaging/test_launch.sh, offscreen);
 #  4. unless --no-install: apt-get install ./<deb> on this machine, the program
 #     started under Xvfb with the xcb plugin (packaging/smoke_installed.sh), then
 #     apt-get remove;
 #  5. with --fresh: the same in a new minimal Debian 12 root made by debootstrap,
 #     where apt-get install --no-install-recommends ./<deb> has to bring in
 #     every dependency itself (no test tool is installed before the checks of
-#     the libraries, the font and an offscreen start).
+#     the libraries, the font, the command line and an offscreen start).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-pkg"
@@ -30,7 +31,6 @@ while (($#)); do
     esac
 done
 app_id=io.github.hibinobori.Hibinobori
-jobs=2
 
 step() { printf '\n=== %s\n' "$*"; }
 die() { echo "check_package: $*" >&2; exit 1; }
@@ -39,7 +39,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
 
 # --- Tools ---------------------------------------------------------------------
-tools=(dpkg-dev file desktop-file-utils appstream)
+tools=(dpkg-dev file binutils lintian desktop-file-utils appstream)
 ((install_here)) && tools+=(xvfb xauth xdotool x11-utils libglib2.0-bin imagemagick)
 ((fresh)) && tools+=(debootstrap)
 missing=()
@@ -53,14 +53,10 @@ if ((${#missing[@]})); then
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-"$root/scripts/install-deps.sh" build
 
 # --- 1. Build the package ----------------------------------------------------------
 step "Building the package in $build"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target hibinobori -j"$jobs"
-rm -f "$build"/hibinobori_*.deb
-(cd "$build" && cpack -G DEB --config CPackConfig.cmake)
+"$root/scripts/package.sh" "$build"
 debs=("$build"/hibinobori_*.deb)
 [[ ${#debs[@]} -eq 1 && -f "${debs[0]}" ]] || die "cpack made no hibinobori_*.deb in $build"
 deb="${debs[0]}"
@@ -83,13 +79,24 @@ field Description | grep -q '日々のぼり貯金' || fail "the Description has
 depends="$(field Depends)"
 # One package name a line, without version constraints.
 depends_names="$(sed -E 's/ *\([^)]*\)//g; s/, */\n/g' <<<"$depends")"
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins fonts-ipafont-gothic libc6 libstdc++6; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 fonts-ipafont-gothic qt6-translations-l10n libc6 libstdc++6; do
     if grep -Fxq "$needed" <<<"$depends_names"; then
         ok "Depends names $needed"
     else
         fail "Depends lacks $needed: $depends"
     fi
 done
+
+# The xcb plugin ships in libqt6gui6; qt6-qpa-plugins holds only others.
+grep -Fxq qt6-qpa-plugins <<<"$depends_names" && fail "Depends names qt6-qpa-plugins: $depends"
+
+step "lintian"
+lintian_output="$(lintian --fail-on none "$deb" 2>&1 | grep -v 'running with root privileges')" || true
+if grep -Eq '^[EW]: ' <<<"$lintian_output"; then
+    fail "lintian:"$'\n'"$lintian_output"
+else
+    ok "lintian: no error and no warning${lintian_output:+ ($lintian_output)}"
+fi
 
 step "dpkg-deb -c"
 dpkg-deb -c "$deb" | tee "$build/deb-contents.txt"
@@ -104,7 +111,7 @@ while read -r mode owner _ _ _ path _; do
     [[ "$mode" == d* ]] && continue
     [[ "$owner" == root/root ]] || fail "$path is owned by $owner"
     case "$path" in
-        ./usr/bin/*) want=-rwxr-xr-x ;;
+        ./usr/bin/* | ./usr/libexec/hibinobori/*) want=-rwxr-xr-x ;;
         *) want=-rw-r--r-- ;;
     esac
     [[ "$mode" == "$want" ]] || fail "$path has mode $mode, expected $want"
@@ -123,6 +130,15 @@ if readelf -d "$unpacked/usr/bin/hibinobori" | grep -Eq 'R(UN)?PATH'; then
 else
     ok "no RPATH in usr/bin/hibinobori"
 fi
+program="$unpacked/usr/bin/hibinobori"
+# Read whole before matching: grep -q would end a pipe early (pipefail).
+dynamic="$(readelf -d "$program")" segments="$(readelf -lW "$program")"
+symbols="$(readelf --dyn-syms -W "$program")" sections="$(readelf -SW "$program")"
+grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" && grep -q GNU_RELRO <<<"$segments" &&
+    ok "full RELRO (GNU_RELRO, BIND_NOW)" || fail "no full RELRO: $(grep FLAGS <<<"$dynamic")"
+grep -q ' __stack_chk_fail@' <<<"$symbols" &&
+    ok "stack protector (__stack_chk_fail)" || fail "no stack protector: __stack_chk_fail is not called"
+grep -q '\.comment' <<<"$sections" && fail "usr/bin/hibinobori has a .comment section"
 file "$unpacked/usr/bin/hibinobori" | grep -q ', stripped' &&
     ok "usr/bin/hibinobori is stripped" || fail "usr/bin/hibinobori is not stripped"
 desktop-file-validate "$unpacked/usr/share/applications/$app_id.desktop" &&
@@ -201,6 +217,11 @@ if ((fresh)); then
     else
         fail "fresh root: offscreen run ended early: $(cat "$build/fresh-offscreen.log")"
     fi
+    # The command line needs no display, and answers before any file is written.
+    in_root sh -c 'cd /tmp/h && rm -f ./* && hibinobori --version && { hibinobori --frob 2>/dev/null; test $? = 2; } &&
+                   { hibinobori; test $? = 1; } && test -z "$(ls -A)"' >"$build/fresh-options.log" 2>&1 &&
+        ok "fresh root: $(head -n 1 "$build/fresh-options.log"), options answered without a display" ||
+        fail "fresh root: the command line: $(cat "$build/fresh-options.log")"
     # Then the X server and the tools to look at it, and the real start.
     in_root apt-get install -y -q --no-install-recommends xvfb xauth xdotool x11-utils libglib2.0-bin >/dev/null
     in_root bash /tmp/smoke_installed.sh "$app_id" && ok "fresh root: installed program started" ||

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks that the installed menu entry starts the program in the home directory.
-#   test_launch.sh PREFIX APP_ID     (PREFIX: an installed tree's usr folder)
+#   test_launch.sh PREFIX APP_ID     (PREFIX: the usr folder of a tree installed
+#                                     with the prefix /usr, e.g. under DESTDIR)
 # First the launcher script against a stand-in program (working directory,
 # arguments, which program it starts, what it does without a usable HOME), then
 # the real program started by the menu entry's Exec line from another directory.
 set -euo pipefail
 prefix="$(cd "$1" && pwd)"
 app_id="$2"
-launcher="$prefix/bin/hibinobori-launch"
+launcher="$prefix/libexec/hibinobori/hibinobori-launch"
 entry="$prefix/share/applications/$app_id.desktop"
 
 failures=0
@@ -23,8 +24,10 @@ cleanup() {
 trap cleanup EXIT
 
 # --- The launcher with a stand-in program ------------------------------------
-mkdir -p "$work/stub/bin" "$work/decoy" "$work/link" "$work/my home" "$work/elsewhere"
-cp "$launcher" "$work/stub/bin/hibinobori-launch"
+# The stand-in is installed where the launcher looks: bin/ of the same prefix.
+mkdir -p "$work/stub/bin" "$work/stub/libexec/hibinobori" "$work/decoy" "$work/link" \
+    "$work/my home" "$work/elsewhere"
+cp "$launcher" "$work/stub/libexec/hibinobori/hibinobori-launch"
 cat >"$work/stub/bin/hibinobori" <<'EOF'
 #!/bin/sh
 pwd -P
@@ -32,11 +35,11 @@ printf '%s\n' "$#" "$@"
 EOF
 printf '#!/bin/sh\necho decoy\n' >"$work/decoy/hibinobori"
 chmod +x "$work/stub/bin/hibinobori" "$work/decoy/hibinobori"
-ln -s "$work/stub/bin/hibinobori-launch" "$work/link/hibinobori-launch"
+ln -s "$work/stub/libexec/hibinobori/hibinobori-launch" "$work/link/hibinobori-launch"
 home="$(cd "$work/my home" && pwd -P)"
 expected="$(printf '%s\n' "$home" 2 "a b" "--c")"
 
-for how in "$work/stub/bin/hibinobori-launch" "$work/link/hibinobori-launch"; do
+for how in "$work/stub/libexec/hibinobori/hibinobori-launch" "$work/link/hibinobori-launch"; do
     output="$(cd "$work/elsewhere" && HOME="$work/my home" PATH="$work/decoy:$PATH" \
               "$how" "a b" --c)" || fail "$how exited with $?"
     if [[ "$output" != "$expected" ]]; then
@@ -45,13 +48,13 @@ for how in "$work/stub/bin/hibinobori-launch" "$work/link/hibinobori-launch"; do
 done
 
 if output="$(cd "$work/elsewhere" && HOME="$work/no such home" \
-             "$work/stub/bin/hibinobori-launch" 2>/dev/null)"; then
+             "$work/stub/libexec/hibinobori/hibinobori-launch" 2>/dev/null)"; then
     fail "the launcher succeeded with a HOME that does not exist: $output"
 elif [[ -n "$output" ]]; then
     fail "the launcher started the program with a HOME that does not exist: $output"
 fi
 if output="$(cd "$work/elsewhere" && env -u HOME \
-             "$work/stub/bin/hibinobori-launch" 2>/dev/null)"; then
+             "$work/stub/libexec/hibinobori/hibinobori-launch" 2>/dev/null)"; then
     fail "the launcher succeeded without HOME: $output"
 fi
 
@@ -60,11 +63,13 @@ exec_line="$(sed -n 's/^Exec=//p' "$entry" | head -n 1)"
 [[ -n "$exec_line" ]] || { fail "no Exec= line in $entry"; exit 1; }
 # Field codes (%f, %U, ...) expand to nothing when no file is given.
 read -ra exec_words <<<"$(sed -E 's/%[fFuUdDnNickvm]//g' <<<"$exec_line")"
+# The entry names the launcher by its installed path, /usr/...: here under PREFIX.
+[[ "${exec_words[0]}" == /usr/* ]] || fail "Exec= does not name the launcher by its path under /usr: $exec_line"
+exec_words[0]="${prefix}${exec_words[0]#/usr}"
 
 mkdir -p "$work/home" "$work/start"
 real_home="$(cd "$work/home" && pwd -P)"
-(cd "$work/start" && HOME="$work/home" PATH="$prefix/bin:$PATH" \
-    exec "${exec_words[@]}") >"$work/app.log" 2>&1 &
+(cd "$work/start" && HOME="$work/home" exec "${exec_words[@]}") >"$work/app.log" 2>&1 &
 app_pid=$!
 
 # The launcher replaces itself with the program, so the process keeps its id.

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and
-# the machine lacks. Usage: scripts/install-deps.sh [build|test]
+# the machine lacks. Usage: scripts/install-deps.sh [build|test|package]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
           fonts-ipafont-gothic qt6-translations-l10n)
-if [[ "${1:-build}" == test ]]; then
-    packages+=(xvfb xauth x11-utils xdotool faketime libfaketime imagemagick
-              desktop-file-utils appstream dpkg-dev python3 locales)
-fi
+case "${1:-build}" in
+    test)
+        packages+=(xvfb xauth x11-utils xdotool faketime libfaketime imagemagick
+                   desktop-file-utils appstream dpkg-dev python3 locales) ;;
+    package) packages+=(dpkg-dev) ;;  # cpack's dependency list: dpkg-shlibdeps
+esac
 
 missing=()
 for package in "${packages[@]}"; do

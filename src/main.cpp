@@ -1,10 +1,15 @@
 #include <QApplication>
+#include <iostream>
 
+#include "app/command_line.h"
 #include "main_window/fra_main.h"
 #include "ui_common/clock.h"
 #include "ui_common/translation.h"
 
 int main(int argc, char* argv[]) {
+    if (const auto exitCode = hibi::app::handleCommandLine(argc, argv, std::cout, std::cerr)) {
+        return *exitCode;
+    }
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     hibi::installQtJapanese(app);
