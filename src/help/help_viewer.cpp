@@ -78,19 +78,19 @@ HelpViewer::~HelpViewer() {
     closeAll();
 }
 
-void HelpViewer::showHelp(QWidget* owner, const QString& fileName) {
+bool HelpViewer::showHelp(QWidget* owner, const QString& fileName) {
     const QFileInfo file(fileName);
     if (fileName.isEmpty() || !file.exists()) {
         report(
             QStringLiteral("cannot show help \"%1\": no such file").arg(file.absoluteFilePath()));
-        return;
+        return false;
     }
     if (!file.isFile()) {
         report(QStringLiteral("cannot show help \"%1\": not a regular file")
                    .arg(file.absoluteFilePath()));
-        return;
+        return false;
     }
-    startViewer(owner, fileName);
+    return startViewer(owner, fileName);
 }
 
 void HelpViewer::closeAll() {
@@ -126,24 +126,26 @@ void HelpViewer::report(const QString& message) const {
 
 #ifdef Q_OS_WIN
 
-void HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
+bool HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
     const QByteArray name = fileName.toLocal8Bit();
     if (QString::fromLocal8Bit(name) != fileName) {
         report(QStringLiteral("cannot show help \"%1\": the name does not fit the system code page")
                    .arg(fileName));
-        return;
+        return false;
     }
     const HtmlHelpAFunction htmlHelp = htmlHelpA();
     if (htmlHelp == nullptr) {
         report(QStringLiteral("cannot show help \"%1\": HtmlHelpA is not available from hhctrl.ocx")
                    .arg(fileName));
-        return;
+        return false;
     }
     m_windowsHelpUsed = true;
     const HWND caller = owner ? reinterpret_cast<HWND>(owner->window()->winId()) : nullptr;
     if (htmlHelp(caller, name.constData(), kHhDisplayTopic, 0) == nullptr) {
         report(QStringLiteral("cannot show help \"%1\": HTML Help did not open it").arg(fileName));
+        return false;
     }
+    return true;
 }
 
 void HelpViewer::closeViewers() {
@@ -158,7 +160,7 @@ void HelpViewer::closeViewers() {
 
 #else
 
-void HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
+bool HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
     // An external viewer's window cannot belong to one of ours.
     Q_UNUSED(owner);
     const QString path = QFileInfo(fileName).absoluteFilePath();
@@ -168,7 +170,7 @@ void HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
             QStringLiteral("cannot show help \"%1\": no help viewer found (tried xchm, kchmviewer, "
                            "xdg-open)")
                 .arg(path));
-        return;
+        return false;
     }
 
     auto* process = new QProcess(this);
@@ -185,10 +187,11 @@ void HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
         process->kill();
         process->waitForFinished(kKillWaitMs);
         delete process;
-        return;
+        return false;
     }
     connect(process, &QProcess::finished, this, [this, process] { forgetFinished(process); });
     m_viewers.append(process);
+    return true;
 }
 
 void HelpViewer::closeViewers() {

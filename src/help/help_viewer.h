@@ -36,7 +36,8 @@ class HelpViewer : public QObject {
 
     // Shows the help file `fileName`; a relative name is taken from the current working directory.
     // `owner` is the window the help window belongs to (Windows only; it may be null).
-    void showHelp(QWidget* owner, const QString& fileName);
+    // True when a viewer took the file.
+    bool showHelp(QWidget* owner, const QString& fileName);
 
     // Closes every help window opened through this object. Harmless when none is open.
     void closeAll();
@@ -54,7 +55,7 @@ class HelpViewer : public QObject {
 
   private:
     void report(const QString& message) const;
-    void startViewer(QWidget* owner, const QString& fileName);
+    bool startViewer(QWidget* owner, const QString& fileName);
     void closeViewers();
 
     QString m_viewerProgram;

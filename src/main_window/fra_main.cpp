@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QMenuBar>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -79,8 +81,12 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setObjectName(QStringLiteral("fraMain"));
     setWindowTitle(QStringLiteral("ヌピカ貯めよう！"));
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
-    setFixedSize(631, 452);
+    buildMenu();
     buildControls();
+    // The original window grows by the menu's height.
+    const int menuHeight = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, 631, menuHeight);
+    setFixedSize(631, 452 + menuHeight);
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
     midnightTimer_.setSingleShot(true);
@@ -101,6 +107,7 @@ void fraMain::Form_Load() {
     showPendingMessages();
     ShowEveryStatus();
     setFirstFocus();
+    updateMenu();
     scheduleMidnightCheck();
 }
 
@@ -368,12 +375,18 @@ void fraMain::cmdEveryClr_Click() {
     cmdEveryHozon_->setEnabled(true);
     // The new plan's first day, without the introduction.
     ShowEveryStatus(false);
+    updateMenu();
     showPendingMessages();
 }
 
 void fraMain::cmdHelp_Click() {
     strHelp_ = QStringLiteral("zkHelp.chm");
-    helpViewer_->showHelp(this, QDir(plan_.directory()).filePath(strHelp_));
+    // The compiled help beside the ledger where a viewer shows it; else the
+    // manual built into the program.
+    const QString chm = QDir(plan_.directory()).filePath(strHelp_);
+    if (!QFile::exists(chm) || !helpViewer_->showHelp(this, chm)) {
+        mnuManual_Click();
+    }
 }
 
 void fraMain::cmdsyoukai_Click() {
@@ -394,10 +407,7 @@ void fraMain::cmdEnd_Click() {
 
 void fraMain::showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices) {
     pendingNotices_.append(notices);
-    InitEveryGrid();
-    ShowHistory();  // the model has loaded already
-    cmdEveryHozon_->setEnabled(true);
-    ShowEveryStatus(false);
+    showReloadedPlan();  // the model has loaded already
     showError(why);
     showPendingMessages();
 }
@@ -427,11 +437,16 @@ void fraMain::offerConversion(const hibi::LoadNotice& notice) {
         return;
     }
     pendingNotices_.append(outcome.notices);
+    showReloadedPlan();
+}
+
+void fraMain::showReloadedPlan() {
     InitEveryGrid();
     ShowHistory();
     cmdEveryHozon_->setEnabled(true);
     ShowEveryStatus(false);
     setFirstFocus();
+    updateMenu();
 }
 
 // --- A new day under an open window -------------------------------------------
@@ -457,11 +472,7 @@ void fraMain::checkDate() {
     // Loaded again as a stale press does, without the introduction and
     // without repeating the start-up messages.
     plan_.load(clock_.today());
-    InitEveryGrid();
-    ShowHistory();
-    cmdEveryHozon_->setEnabled(true);
-    ShowEveryStatus(false);
-    setFirstFocus();
+    showReloadedPlan();
     scheduleMidnightCheck();
 }
 

@@ -10,6 +10,8 @@
 #include "plan/plan_model.h"
 
 class FlexGrid;
+class QAction;
+class QMenuBar;
 class HelpViewer;
 class QLabel;
 class QLineEdit;
@@ -61,6 +63,16 @@ class fraMain : public QWidget {
 
   private:
     void buildControls();
+    void buildMenu();
+    void updateMenu();
+    void mnuExport_Click();
+    void mnuRestore_Click();
+    void mnuProgress_Click();
+    void mnuManual_Click();
+    void mnuAbout_Click();
+    // Shows the plan the model has just loaded: history, labels, status,
+    // menu and the progress window.
+    void showReloadedPlan();
 
     // History and schedule.
     void InitEveryGrid();
@@ -97,6 +109,9 @@ class fraMain : public QWidget {
     HelpViewer* helpViewer_ = nullptr;
     QList<hibi::LoadNotice> pendingNotices_;
     QTimer midnightTimer_;
+    QMenuBar* menuBar_ = nullptr;
+    QAction* mnuExport_ = nullptr;
+    QAction* mnuClear_ = nullptr;
 
     // Controls.
     QLabel* Image2_ = nullptr;

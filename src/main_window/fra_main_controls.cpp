@@ -1,6 +1,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QToolButton>
 
 #include "grid/flex_grid.h"
@@ -57,26 +58,33 @@ void fraMain::buildControls() {
     const QFont status = hibi::gothicFont(pGothic, 15);
     const QFont amount = hibi::gothicFont(pGothic, 21, true);
 
+    // The original window's content, below the menu bar: every control keeps
+    // its place relative to this area.
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("body"));
+    body->setAccessibleName(QStringLiteral("入金の記録"));
+    body->setGeometry(0, menuBar_->sizeHint().height(), 631, 452);
+
     // Top strip.
-    Image2_ = makeLabel(this, QStringLiteral("Image2"), QString(), twipsRect(150, 70, 4680, 1035),
+    Image2_ = makeLabel(body, QStringLiteral("Image2"), QString(), twipsRect(150, 70, 4680, 1035),
                         QFont(), Qt::AlignLeft | Qt::AlignTop);
     Image2_->setPixmap(hibi::picture(QStringLiteral(":/images/title.png"), QSize(312, 69)));
     Image2_->setAccessibleName(QStringLiteral("ヌピカ貯めよう！"));
 
     cmdEveryHozon_ = makePictureButton(
-        this, QStringLiteral("cmdEveryHozon"), QStringLiteral("入金"),
+        body, QStringLiteral("cmdEveryHozon"), QStringLiteral("入金"),
         QStringLiteral(":/images/app_icon.png"), QStringLiteral("指定通り貯金します"), 5175);
-    cmdEveryClr_ = makePictureButton(this, QStringLiteral("cmdEveryClr"), QStringLiteral("クリア"),
+    cmdEveryClr_ = makePictureButton(body, QStringLiteral("cmdEveryClr"), QStringLiteral("クリア"),
                                      QStringLiteral(":/images/icon_reset.png"),
                                      QStringLiteral("ギブアップして最初から始めます"), 6000);
-    cmdHelp_ = makePictureButton(this, QStringLiteral("cmdHelp"), QStringLiteral("ヘルプ"),
+    cmdHelp_ = makePictureButton(body, QStringLiteral("cmdHelp"), QStringLiteral("ヘルプ"),
                                  QStringLiteral(":/images/icon_help.png"),
                                  QStringLiteral("ヘルプファイルを開きます"), 6825);
     cmdsyoukai_ =
-        makePictureButton(this, QStringLiteral("cmdsyoukai"), QStringLiteral("ウェクサル"),
+        makePictureButton(body, QStringLiteral("cmdsyoukai"), QStringLiteral("ウェクサル"),
                           QStringLiteral(":/images/icon_companion.png"),
                           QStringLiteral("ヘルプファイルを開きます"), 7650);
-    cmdEnd_ = makePictureButton(this, QStringLiteral("cmdEnd"), QStringLiteral("終了"),
+    cmdEnd_ = makePictureButton(body, QStringLiteral("cmdEnd"), QStringLiteral("終了"),
                                 QStringLiteral(":/images/icon_exit.png"),
                                 QStringLiteral("プログラムを終了します"), 8475);
     // クリア takes no keyboard focus: it stays second in the tab order and
@@ -92,14 +100,14 @@ void fraMain::buildControls() {
     connect(cmdEnd_, &QToolButton::clicked, this, &fraMain::cmdEnd_Click);
 
     // Both strokes of the separator: (90, 1185) and (90, 1200) to x 9380.
-    Line1_ = new hibi::EtchedLine(this);
+    Line1_ = new hibi::EtchedLine(body);
     Line1_->setObjectName(QStringLiteral("Line1"));
     Line1_->setGeometry(hibi::twipsToPixels(90), hibi::twipsToPixels(1185),
                         hibi::twipsToPixels(9380) - hibi::twipsToPixels(90) + 1, 2);
     Line1_->setAccessibleName(QStringLiteral("区切り線"));
 
     // History.
-    msgEvery_ = makeTableGrid(this, QStringLiteral("msgEvery"), twipsRect(75, 1350, 6810, 5355), 5,
+    msgEvery_ = makeTableGrid(body, QStringLiteral("msgEvery"), twipsRect(75, 1350, 6810, 5355), 5,
                               1, QStringLiteral("入金の履歴"));
 
     // Headings and values.
@@ -115,7 +123,7 @@ void fraMain::buildControls() {
          {Heading{5, u"日数", 1350, kNavy}, Heading{4, u"合計", 1725, kNavy},
           Heading{1, u"目標", 2250, kMaroon}, Heading{2, u"金額", 2625, kMaroon}}) {
         QLabel* label =
-            makeLabel(this, QStringLiteral("Label1_%1").arg(h.index), QString::fromUtf16(h.text),
+            makeLabel(body, QStringLiteral("Label1_%1").arg(h.index), QString::fromUtf16(h.text),
                       twipsRect(6975, h.top, 915, 390), heading, centred);
         hibi::setColours(label, Qt::white, h.background);
         makeBordered(label);
@@ -123,11 +131,11 @@ void fraMain::buildControls() {
     }
     Label1_[1]->setToolTip(QStringLiteral("目標日数を入れてＥｎｔｅｒキーを押してください"));
 
-    lblkeika_ = makeLabel(this, QStringLiteral("lblkeika"), QStringLiteral("Label1"),
+    lblkeika_ = makeLabel(body, QStringLiteral("lblkeika"), QStringLiteral("Label1"),
                           twipsRect(7875, 1350, 1440, 390), fixedValue, right);
-    lblEvery_zen_ = makeLabel(this, QStringLiteral("lblEvery_zen"), QStringLiteral("Label1"),
+    lblEvery_zen_ = makeLabel(body, QStringLiteral("lblEvery_zen"), QStringLiteral("Label1"),
                               twipsRect(7875, 1725, 1440, 390), fixedValue, right);
-    lblSetKingaku_ = makeLabel(this, QStringLiteral("lblSetKingaku"), QStringLiteral("Label2"),
+    lblSetKingaku_ = makeLabel(body, QStringLiteral("lblSetKingaku"), QStringLiteral("Label2"),
                                twipsRect(7875, 2625, 1440, 390), heading, right);
     for (QLabel* value : {lblkeika_, lblEvery_zen_}) {
         hibi::setColours(value, Qt::black, hibi::kIvory);
@@ -136,7 +144,7 @@ void fraMain::buildControls() {
     hibi::setColours(lblSetKingaku_, palette().color(QPalette::WindowText), hibi::kIvory);
     makeBordered(lblSetKingaku_);
 
-    txtSetNissuu_ = new QLineEdit(QStringLiteral("Text1"), this);
+    txtSetNissuu_ = new QLineEdit(QStringLiteral("Text1"), body);
     txtSetNissuu_->setObjectName(QStringLiteral("txtSetNissuu"));
     txtSetNissuu_->setGeometry(twipsRect(7875, 2250, 1440, 360));
     txtSetNissuu_->setFont(heading);
@@ -146,7 +154,7 @@ void fraMain::buildControls() {
     txtSetNissuu_->installEventFilter(this);
 
     // Status panel: the ivory panel behind the sentences.
-    Shape1_ = new hibi::RoundedPanel(this);
+    Shape1_ = new hibi::RoundedPanel(body);
     Shape1_->setObjectName(QStringLiteral("Shape1"));
     Shape1_->setGeometry(twipsRect(6975, 3150, 2385, 3540));
     Shape1_->setAccessibleName(QStringLiteral("今日の入金"));
@@ -165,20 +173,20 @@ void fraMain::buildControls() {
                                 StatusLine{4, u"計", 7425, 4875, 315, 315, left},
                                 StatusLine{5, u"です。", 8700, 5250, 615, 240, left}}) {
         lblCmnt1_[s.index] =
-            makeLabel(this, QStringLiteral("lblCmnt1_%1").arg(s.index), QString::fromUtf16(s.text),
+            makeLabel(body, QStringLiteral("lblCmnt1_%1").arg(s.index), QString::fromUtf16(s.text),
                       twipsRect(s.leftTwips, s.top, s.width, s.height), status, s.alignment);
     }
-    lblEvery_Kingaku_ = makeLabel(this, QStringLiteral("lblEvery_Kingaku"), QStringLiteral("365円"),
+    lblEvery_Kingaku_ = makeLabel(body, QStringLiteral("lblEvery_Kingaku"), QStringLiteral("365円"),
                                   twipsRect(7275, 3675, 1365, 315), amount, right);
     hibi::setTextColour(lblEvery_Kingaku_, QColor(0x00, 0x00, 0xFF));
-    lblEvery_Tainou_ = makeLabel(this, QStringLiteral("lblEvery_Tainou"), QStringLiteral("365円"),
+    lblEvery_Tainou_ = makeLabel(body, QStringLiteral("lblEvery_Tainou"), QStringLiteral("365円"),
                                  twipsRect(7275, 4500, 1365, 315), amount, right);
     hibi::setTextColour(lblEvery_Tainou_, QColor(0xFF, 0x00, 0x00));
-    lblEvery_Goukei_ = makeLabel(this, QStringLiteral("lblEvery_Goukei"), QStringLiteral("23065円"),
+    lblEvery_Goukei_ = makeLabel(body, QStringLiteral("lblEvery_Goukei"), QStringLiteral("23065円"),
                                  twipsRect(7350, 5175, 1290, 315), amount, right);
     hibi::setTextColour(lblEvery_Goukei_, QColor(0x00, 0xC0, 0x00));
 
-    Image1_ = makeLabel(this, QStringLiteral("Image1"), QString(), twipsRect(8250, 5625, 960, 960),
+    Image1_ = makeLabel(body, QStringLiteral("Image1"), QString(), twipsRect(8250, 5625, 960, 960),
                         QFont(), Qt::AlignLeft | Qt::AlignTop);
     Image1_->setPixmap(hibi::picture(QStringLiteral(":/images/panel.png"), QSize(64, 64)));
     Image1_->setAccessibleName(QStringLiteral("貯金箱"));

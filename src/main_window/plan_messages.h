@@ -18,6 +18,7 @@ QString loadNoticeText(const LoadNotice& notice);
 QString depositOutcomeText(const DepositOutcome& outcome);
 QString resetProblemText(const LedgerFileProblem& problem);
 QString conversionProblemText(const LedgerFileProblem& problem);
+QString restoreProblemText(const LedgerFileProblem& problem);
 QString goalSaveProblemText(const GoalFile::SaveProblem& problem);
 
 }  // namespace hibi

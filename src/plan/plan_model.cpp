@@ -274,6 +274,29 @@ ResetOutcome PlanModel::convertFromUtf8(const QDateTime& now) {
     return outcome;
 }
 
+ResetOutcome PlanModel::restore(const QString& fileName, const QDateTime& now) {
+    ResetOutcome outcome;
+    const Backups copies = backups();
+    const FileBytes copy = readWholeFile(QDir(copies.folderPath()).filePath(fileName));
+    if (!canReset() || copy.error || parseLedger(copy.content).error) {
+        LedgerFileProblem unreadable;
+        unreadable.kind = LedgerFileProblem::Kind::NotReadable;
+        unreadable.fileName = fileName;
+        unreadable.error = copy.error.value_or(SystemError{});
+        outcome.problem = unreadable;
+        return outcome;
+    }
+    outcome.problem = LedgerFile(directory()).replace(copy.content, [&](const QByteArray& old) {
+        return copies.keep(old, now, BackupReason::BeforeRestore).error;
+    });
+    if (outcome.problem) {
+        return outcome;
+    }
+    outcome.done = true;
+    outcome.notices = load(now.date());
+    return outcome;
+}
+
 Integer PlanModel::loadGoal() {
     goalDays_ = GoalFile(directory()).load();
     return goalDays_;

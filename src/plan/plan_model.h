@@ -122,6 +122,11 @@ class PlanModel {
     // after a copy of the original is kept; then loaded.
     ResetOutcome convertFromUtf8(const QDateTime& now);
 
+    // Puts the kept copy fileName back as the ledger, after a copy of the
+    // current ledger is kept ("_復元前"); then loads. A copy that does not
+    // read whole is refused.
+    ResetOutcome restore(const QString& fileName, const QDateTime& now);
+
     // The copies kept of the ledger.
     Backups backups() const { return Backups(directory()); }
     // How many daily copies are kept.

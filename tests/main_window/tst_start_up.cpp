@@ -1,3 +1,4 @@
+#include <QMenuBar>
 #include <QAccessible>
 
 #include "window_fixture.h"
@@ -179,7 +180,10 @@ class StartUp : public QObject {
         WindowFixture f(at(2009, 4, 6));
         f.writeLedger(kApril1 + kApril2);
         fraMain& window = f.start();
-        QCOMPARE(window.size(), QSize(631, 452));
+        // The original content, below the menu bar that the window grows by.
+        const QWidget* body = f.grid()->parentWidget();
+        QCOMPARE(body->geometry(), QRect(0, window.height() - 452, 631, 452));
+        QVERIFY(window.findChild<QMenuBar*>()->height() == window.height() - 452);
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QCOMPARE(window.windowTitle(), QStringLiteral("ヌピカ貯めよう！"));
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -1,0 +1,135 @@
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "goal/goal_file.h"
+#include "ledger/atomic_file.h"
+#include "main_window/fra_main.h"
+#include "main_window/plan_messages.h"
+#include "plan/history_files.h"
+#include "restore_window/frm_restore.h"
+#include "schedule_window/frm_sub.h"
+#include "ui_common/clock.h"
+#include "ui_common/message_box.h"
+
+// The menu bar above the original window content, and what its items do
+// beyond the buttons.
+
+using hibi::MessageBox;
+
+namespace {
+
+QAction* addItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {}) {
+    QAction* action = menu->addAction(caption);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+}  // namespace
+
+void fraMain::buildMenu() {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("mnuMain"));
+    menuBar_->setAccessibleName(QStringLiteral("メニュー"));
+
+    QMenu* file = menuBar_->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setToolTipsVisible(true);
+    mnuExport_ = addItem(file, QStringLiteral("履歴をCSVに書き出す(&E)..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_E));
+    QAction* restore = addItem(file, QStringLiteral("バックアップから戻す(&R)..."));
+    mnuClear_ = addItem(file, QStringLiteral("記録を空にする(&C)..."));
+    QAction* folder = addItem(file, QStringLiteral("台帳のフォルダを開く(&O)"));
+    file->addSeparator();
+    QAction* quit = addItem(file, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* view = menuBar_->addMenu(QStringLiteral("表示(&V)"));
+    QAction* progress = addItem(view, QStringLiteral("進み具合(&G)..."),
+                                QKeySequence(Qt::CTRL | Qt::Key_G));
+    QAction* schedule = addItem(view, QStringLiteral("貯金表(&S)"));
+
+    QMenu* help = menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QAction* manual = addItem(help, QStringLiteral("ヘルプ(&H)"), QKeySequence(Qt::Key_F1));
+    QAction* about = addItem(help, QStringLiteral("ヌピカ貯めよう！について(&A)"));
+
+    connect(mnuExport_, &QAction::triggered, this, &fraMain::mnuExport_Click);
+    connect(restore, &QAction::triggered, this, &fraMain::mnuRestore_Click);
+    connect(mnuClear_, &QAction::triggered, this, &fraMain::cmdEveryClr_Click);
+    connect(folder, &QAction::triggered, this, [this] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(plan_.directory()));
+    });
+    connect(quit, &QAction::triggered, this, &fraMain::cmdEnd_Click);
+    connect(progress, &QAction::triggered, this, &fraMain::mnuProgress_Click);
+    connect(schedule, &QAction::triggered, this, [this] {
+        frmSub window(this);
+        window.exec();
+    });
+    connect(manual, &QAction::triggered, this, &fraMain::mnuManual_Click);
+    connect(about, &QAction::triggered, this, &fraMain::mnuAbout_Click);
+}
+
+// What the menu can do depends on the ledger: nothing to export from one
+// that could not be read, nothing to empty without the code page.
+void fraMain::updateMenu() {
+    const bool readable = plan_.block() != hibi::DepositBlock::LedgerUnreadable &&
+                          plan_.block() != hibi::DepositBlock::CodecMissing;
+    mnuExport_->setEnabled(readable);
+    mnuExport_->setToolTip(readable ? QString()
+                                    : QStringLiteral("台帳ファイルを読み込めなかったため、"
+                                                     "書き出せません。"));
+    mnuClear_->setEnabled(plan_.canReset());
+}
+
+void fraMain::mnuExport_Click() {
+    const QString suggested = QDir(plan_.directory()).filePath(hibi::csvFileName(clock_.today()));
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("履歴をCSVに書き出す"), suggested,
+                                     QStringLiteral("CSV ファイル (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (auto error = hibi::writeFileAtomically(
+            path, hibi::historyCsv(plan_.records(), plan_.runningTotals()))) {
+        showError(QStringLiteral("履歴を「%1」に書き出せませんでした。\n理由: %2")
+                      .arg(QDir::toNativeSeparators(path), hibi::systemErrorText(*error)));
+    }
+}
+
+void fraMain::mnuRestore_Click() {
+    frmRestore chooser(plan_.backups(), this);
+    if (chooser.exec() != QDialog::Accepted || chooser.chosenFile().isEmpty()) {
+        return;
+    }
+    const hibi::ResetOutcome outcome = plan_.restore(chooser.chosenFile(), clock_.now());
+    if (!outcome.done) {
+        if (outcome.problem) {
+            showError(hibi::restoreProblemText(*outcome.problem));
+        }
+        return;
+    }
+    // The main window then shows the plan as at start-up.
+    pendingNotices_.append(outcome.notices);
+    showReloadedPlan();
+    showPendingMessages();
+}
+
+void fraMain::mnuAbout_Click() {
+    const QDir dir(plan_.directory());
+    MessageBox::show(
+        this, QStringLiteral("ヌピカ貯めよう！について"),
+        QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
+                       "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
+            .arg(QStringLiteral(HIBI_VERSION),
+                 QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
+                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile::canonicalName())),
+                 QDir::toNativeSeparators(plan_.backups().folderPath())),
+        MessageBox::Icon::Information);
+}
+
+void fraMain::mnuProgress_Click() {}
+
+void fraMain::mnuManual_Click() {}
