@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui_common/layout.h"
+
 namespace {
 
 const QString kManualUrl = QStringLiteral("qrc:/help/manual.html");
@@ -35,6 +37,8 @@ ManualWindow::ManualWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     txtManual_ = new QTextBrowser(this);
     txtManual_->setObjectName(QStringLiteral("txtManual"));
+    // The program's own proportional gothic, at a size for reading.
+    txtManual_->setFont(hibi::gothicFont(hibi::proportionalGothic(), 15));
     txtManual_->setAccessibleName(QStringLiteral("使い方の説明"));
     txtManual_->setAccessibleDescription(
         QStringLiteral("ヌピカ貯めよう！の使い方です。目次の項目を選ぶとその説明へ移ります。"));

@@ -10,51 +10,43 @@
 class TestManualWindow : public QObject {
     Q_OBJECT
   private slots:
-    void opensOnceAndClosesWithItsOwner() {
+    void opensOnceFollowsItsLinksAndClosesWithItsOwner() {
         QWidget owner;
         owner.show();
-        QPointer<ManualWindow> manual = ManualWindow::show(&owner);
+        QPointer<ManualWindow> manual = ManualWindow::show(&owner, QStringLiteral("keyboard"));
         QVERIFY(manual->windowTitle().contains(QStringLiteral("ヘルプ")));
-        QCOMPARE(manual->browser()->objectName(), QStringLiteral("txtManual"));
-        QVERIFY(manual->browser()->toPlainText().contains(QStringLiteral("66,795円")));
-        QCOMPARE(ManualWindow::show(&owner), manual.data());
-        owner.close();
-        QTRY_VERIFY(manual.isNull());
-    }
-
-    void linksAndAnchorsMoveThroughTheManual() {
-        QWidget owner;
-        ManualWindow* manual = ManualWindow::show(&owner, QStringLiteral("keyboard"));
         QTextBrowser* browser = manual->browser();
-        QVERIFY(QTest::qWaitForWindowExposed(manual));
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("66,795円")));
         QCOMPARE(browser->source().fragment(), QStringLiteral("keyboard"));
         QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
+        QCOMPARE(ManualWindow::show(&owner), manual.data());
         // The contents' first link, chosen and followed from the keyboard.
         browser->setFocus();
         QTest::keyClick(browser, Qt::Key_Tab);
         QTest::keyClick(browser, Qt::Key_Return);
         QCOMPARE(browser->source().fragment(), QStringLiteral("plan"));
+        owner.close();
+        QTRY_VERIFY(manual.isNull());
     }
 
     void everyLinkHasItsTargetAndEveryMenuItemIsDescribed() {
         QWidget owner;
-        ManualWindow* manual = ManualWindow::show(&owner);
+        const QString text = ManualWindow::show(&owner)->browser()->toPlainText();
         QFile file(QStringLiteral(":/help/manual.html"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString html = QString::fromUtf8(file.readAll());
         QSet<QString> targets;
-        const QRegularExpression anchor(QStringLiteral("(?:name|id)=\"([^\"]+)\""));
-        for (const auto& m : anchor.globalMatch(html)) {
+        for (const auto& m :
+             QRegularExpression(QStringLiteral("(?:name|id)=\"([^\"]+)\"")).globalMatch(html)) {
             targets.insert(m.captured(1));
         }
         int links = 0;
-        const QRegularExpression link(QStringLiteral("href=\"#([^\"]*)\""));
-        for (const auto& m : link.globalMatch(html)) {
+        for (const auto& m :
+             QRegularExpression(QStringLiteral("href=\"#([^\"]*)\"")).globalMatch(html)) {
             QVERIFY2(targets.contains(m.captured(1)), qPrintable(m.captured(1)));
             ++links;
         }
         QVERIFY(links > 10);
-        const QString text = manual->browser()->toPlainText();
         for (const char16_t* caption :
              {u"ファイル(F)", u"履歴をCSVに書き出す(E)...", u"バックアップから戻す(R)...",
               u"記録を空にする(C)...", u"台帳のフォルダを開く(O)", u"終了(X)", u"表示(V)",
