@@ -74,6 +74,17 @@ std::vector<Column> columns(const ProgressFigures& f, double left, double width)
     return out;
 }
 
+// A series' line; a single day is a dot.
+void drawLine(QPainter& p, const QPolygonF& points, const QColor& colour) {
+    p.setPen(QPen(colour, 2));
+    p.setBrush(colour);
+    if (points.size() == 1) {
+        p.drawEllipse(points.first(), 3, 3);
+    } else {
+        p.drawPolyline(points);
+    }
+}
+
 void drawLegendEntry(QPainter& p, QPoint at, const QColor& colour, bool tick, const QString& text) {
     const QFontMetrics metrics = p.fontMetrics();
     const int mid = at.y() + metrics.height() / 2;
@@ -173,21 +184,9 @@ void ProgressChart::paintEvent(QPaintEvent*) {
             saved << QPointF(col.x, yOf(col.savedHigh));
         }
     }
-    p.setPen(QPen(kPlanColour, 2));
-    p.setBrush(kPlanColour);
-    if (plan.size() == 1) {
-        p.drawEllipse(plan.first(), 3, 3);
-    } else {
-        p.drawPolyline(plan);
-    }
+    drawLine(p, plan, kPlanColour);
     if (!f.savedSeries.empty()) {
-        p.setPen(QPen(kSavedColour, 2));
-        p.setBrush(kSavedColour);
-        if (saved.size() == 1) {
-            p.drawEllipse(saved.first(), 3, 3);
-        } else {
-            p.drawPolyline(saved);
-        }
+        drawLine(p, saved, kSavedColour);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setBrush(Qt::NoBrush);
