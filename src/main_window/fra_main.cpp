@@ -311,6 +311,7 @@ void fraMain::txtSetNissuu_KeyPress(int& keyAscii) {
     if (auto problem = plan_.saveGoal(entry->value)) {
         showError(hibi::goalSaveProblemText(*problem));
     }
+    refreshProgress();
 }
 
 bool fraMain::eventFilter(QObject* watched, QEvent* event) {
@@ -351,6 +352,7 @@ void fraMain::cmdEveryHozon_Click() {
     AddEveryRow();
     ShowNyukinZumi();
     setFirstFocus();
+    refreshProgress();
 }
 
 void fraMain::cmdEveryClr_Click() {
@@ -376,6 +378,7 @@ void fraMain::cmdEveryClr_Click() {
     // The new plan's first day, without the introduction.
     ShowEveryStatus(false);
     updateMenu();
+    refreshProgress();
     showPendingMessages();
 }
 
@@ -399,6 +402,12 @@ void fraMain::cmdsyoukai_Click() {
 void fraMain::cmdEnd_Click() {
     strHelp_ = QStringLiteral("WexalHelp.chm");
     helpViewer_->closeAll();
+    // Every window of the program closes with it.
+    for (QWidget* window : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (window->isWindow()) {
+            window->close();
+        }
+    }
     emit exitRequested();
     close();
 }
@@ -447,6 +456,7 @@ void fraMain::showReloadedPlan() {
     ShowEveryStatus(false);
     setFirstFocus();
     updateMenu();
+    refreshProgress();
 }
 
 // --- A new day under an open window -------------------------------------------

@@ -4,12 +4,14 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include "plan/plan_model.h"
 
 class FlexGrid;
+class frmProgress;
 class QAction;
 class QMenuBar;
 class HelpViewer;
@@ -73,6 +75,7 @@ class fraMain : public QWidget {
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
     void showReloadedPlan();
+    void refreshProgress();
 
     // History and schedule.
     void InitEveryGrid();
@@ -112,6 +115,7 @@ class fraMain : public QWidget {
     QMenuBar* menuBar_ = nullptr;
     QAction* mnuExport_ = nullptr;
     QAction* mnuClear_ = nullptr;
+    QPointer<frmProgress> progress_;
 
     // Controls.
     QLabel* Image2_ = nullptr;

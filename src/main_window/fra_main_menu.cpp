@@ -11,7 +11,9 @@
 #include "ledger/atomic_file.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
+#include "help/manual_window.h"
 #include "plan/history_files.h"
+#include "progress_window/progress_window.h"
 #include "restore_window/frm_restore.h"
 #include "schedule_window/frm_sub.h"
 #include "ui_common/clock.h"
@@ -130,6 +132,23 @@ void fraMain::mnuAbout_Click() {
         MessageBox::Icon::Information);
 }
 
-void fraMain::mnuProgress_Click() {}
+void fraMain::mnuProgress_Click() {
+    // Made on first use, so that start-up does not pay for it.
+    if (!progress_) {
+        progress_ = new frmProgress(this);
+    }
+    progress_->refresh(plan_, plan_.loadedOn());
+    progress_->show();
+    progress_->raise();
+    progress_->activateWindow();
+}
 
-void fraMain::mnuManual_Click() {}
+void fraMain::refreshProgress() {
+    if (progress_) {
+        progress_->refresh(plan_, plan_.loadedOn());
+    }
+}
+
+void fraMain::mnuManual_Click() {
+    ManualWindow::show(this);
+}

@@ -1,6 +1,8 @@
 #include "plan/plan_model.h"
 
 #include <QDir>
+
+#include "goal/goal_rules.h"
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstdio>
@@ -303,6 +305,8 @@ Integer PlanModel::loadGoal() {
 }
 
 std::optional<GoalFile::SaveProblem> PlanModel::saveGoal(double value) {
+    // The goal the progress figures measure by is the one just typed.
+    goalDays_ = roundToGoalDays(value).value_or(goalDays_);
     return GoalFile(directory()).save(value);
 }
 
