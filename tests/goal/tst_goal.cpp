@@ -1,14 +1,9 @@
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "goal/goal_file.h"
 #include "goal/goal_rules.h"
-#include "test_support.h"
 
 using hibi::Amount;
 using hibi::Integer;
-using hibi::testing::readBytes;
-using hibi::testing::writeBytes;
 
 class GoalTest : public QObject {
     Q_OBJECT
@@ -17,18 +12,13 @@ class GoalTest : public QObject {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("numeric");
-        QTest::newRow("plain") << "365" << 365.0 << true;
         QTest::newRow("blanks around") << " \t365 " << 365.0 << true;
-        QTest::newRow("half") << "12.5" << 12.5 << true;
         QTest::newRow("exponent") << "1e3" << 1000.0 << true;
         QTest::newRow("exponent signed") << "25E-1" << 2.5 << true;
-        QTest::newRow("negative") << "-5" << -5.0 << true;
         QTest::newRow("leading point") << ".5" << 0.5 << true;
         QTest::newRow("grouping stops it") << "1,000" << 1.0 << false;
         QTest::newRow("trailing text") << "30days" << 30.0 << false;
         QTest::newRow("exponent without digits") << "4e" << 4.0 << false;
-        QTest::newRow("letters") << "abc" << 0.0 << false;
-        QTest::newRow("empty") << "" << 0.0 << false;
         QTest::newRow("sign only") << "-" << 0.0 << false;
         QTest::newRow("blank inside") << "3 65" << 3.0 << false;
         QTest::newRow("full-width digits") << "３６５" << 0.0 << false;
@@ -101,38 +91,6 @@ class GoalTest : public QObject {
         for (const auto& [content, days] : files) {
             QCOMPARE(hibi::goalDaysFromFileContent(content), Integer::of(days));
         }
-    }
-
-    void goalFile() {
-        QTemporaryDir dir;
-        const hibi::GoalFile goal(dir.path());
-        const QString path = dir.filePath(QStringLiteral("目標ヒビノボリ.txt"));
-        const QString upper = dir.filePath(QStringLiteral("目標ヒビノボリ.TXT"));
-        QCOMPARE(goal.load(), Integer::of(365));
-        QVERIFY(!QFile::exists(path));  // the default is not written back
-        QVERIFY(!goal.save(12.5));
-        QCOMPARE(readBytes(path), QByteArray("12.5\r\n"));
-        QCOMPARE(goal.load(), Integer::of(12));
-        std::optional<hibi::GoalFile::SaveProblem> problem;
-        {
-            const hibi::testing::FileSizeLimit full(3);
-            problem = goal.save(1000);
-        }
-        QVERIFY(problem && problem->fileName == QStringLiteral("目標ヒビノボリ.txt"));
-        QCOMPARE(readBytes(path), QByteArray("12.5\r\n"));
-
-        // An existing file with another case of extension is used and kept.
-        QVERIFY(QFile::rename(path, upper));
-        QVERIFY(!goal.save(-5));
-        QCOMPARE(readBytes(upper), QByteArray("-5\r\n"));
-        QVERIFY(!QFile::exists(path));
-
-        // Two spellings: the default goal is read, nothing is written.
-        QVERIFY(writeBytes(path, "30\r\n"));
-        QCOMPARE(goal.load(), Integer::of(365));
-        QVERIFY(goal.save(10));
-        QCOMPARE(readBytes(path), QByteArray("30\r\n"));
-        QCOMPARE(readBytes(upper), QByteArray("-5\r\n"));
     }
 };
 

@@ -1,28 +1,15 @@
-#include <sys/stat.h>
-
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "ledger/text_formats.h"
-#include "plan/plan_model.h"
-#include "test_support.h"
+#include "plan_fixture.h"
 
 using hibi::Amount;
 using hibi::DepositBlock;
 using hibi::DepositOutcome;
 using hibi::LoadNotice;
-using hibi::PlanModel;
 using hibi::PlanStatus;
 using namespace hibi::testing;
 
 namespace {
-
-const QDate kApril1(2009, 4, 1);
-const QString kName = QStringLiteral("ヒビノボリ.txt");
-
-QByteArray yenOn(const QDate& date, long long yen = 1) {
-    return ledgerLine(date, QStringLiteral("07:30:15"), QByteArray::number(yen));
-}
 
 // 1 yen on each of the given days after start.
 QByteArray onDays(const QDate& start, const QList<int>& days) {
@@ -31,32 +18,6 @@ QByteArray onDays(const QDate& start, const QList<int>& days) {
         ledger += yenOn(start.addDays(day));
     }
     return ledger;
-}
-
-// A plan over a temporary folder holding the given ledger (none when null).
-struct Plan {
-    explicit Plan(const QByteArray& ledger, QByteArray encoding = hibi::kLedgerEncoding)
-        : model(dir.path(), std::move(encoding)) {
-        if (!ledger.isNull()) {
-            writeBytes(file(), ledger);
-        }
-    }
-    QString file(const QString& name = kName) const { return dir.filePath(name); }
-    QByteArray bytes() const { return readBytes(file()); }
-    QList<LoadNotice::Kind> load(const QDate& today) {
-        QList<LoadNotice::Kind> kinds;
-        for (const LoadNotice& notice : model.load(today)) {
-            kinds << notice.kind;
-        }
-        return kinds;
-    }
-
-    QTemporaryDir dir;
-    PlanModel model;
-};
-
-QDateTime at(const QDate& date, int hour = 21, int minute = 5, int second = 33) {
-    return {date, QTime(hour, minute, second)};
 }
 
 }  // namespace
@@ -149,30 +110,64 @@ class PlanModelTest : public QObject {
         QCOMPARE(plan.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
         QCOMPARE(plan.bytes().count('\n'), 3);
 
-        // A first deposit starts the plan and creates nothing else.
+        // A first load creates the missing ledger empty; a ledger deleted
+        // since counts as empty.
         Plan fresh{QByteArray()};
         QCOMPARE(fresh.load(kApril1), QList<LoadNotice::Kind>());
+        QVERIFY(QFile::exists(fresh.file()) && fresh.bytes().isEmpty());
+        QVERIFY(QFile::remove(fresh.file()));
         QCOMPARE(fresh.model.deposit(at(kApril1)).kind, DepositOutcome::Kind::Recorded);
         QCOMPARE(fresh.bytes(), sjis(QStringLiteral("\"2009年04月01日\",\"21:05:33\",1\r\n")));
+
+        // A last line without its line end gets one before the new record.
+        Plan cut(yenOn(kApril1).chopped(2));
+        cut.load(kApril1.addDays(1));
+        QCOMPARE(cut.model.deposit(at(kApril1.addDays(1))).kind, DepositOutcome::Kind::Recorded);
+        QCOMPARE(cut.bytes(), yenOn(kApril1) + depositLine(kApril1.addDays(1), 2));
     }
 
-    // The amount due belongs to the day and the file of the load: a press
-    // after midnight or after another program changed the ledger records
-    // nothing and works the plan out again.
-    void staleAmountsAreNeverRecorded() {
+    // The amount due belongs to the day of the load: a press after midnight
+    // records nothing and works the plan out again.
+    void aPressAfterMidnightRecordsNothing() {
         Plan plan(onDays(kApril1, {0, 1}));
         plan.load(kApril1.addDays(4));
-        DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(5), 0, 0, 1));
+        const DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(5), 0, 0, 1));
         QCOMPARE(outcome.kind, DepositOutcome::Kind::NewDay);
         QCOMPARE(plan.bytes(), onDays(kApril1, {0, 1}));
         QCOMPARE(plan.model.schedule().amountDue(), Amount::fromYen(6 + 3 + 4 + 5));
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(5), 0, 0, 2)).kind,
+                 DepositOutcome::Kind::Recorded);
+    }
 
-        const QByteArray changed = onDays(kApril1, {0, 1, 5});
-        writeBytes(plan.file(), changed);
-        outcome = plan.model.deposit(at(kApril1.addDays(5)));
+    // A ledger that another copy of the program, or an editor, changed after
+    // the load is not written: the model loads it again. A long ledger is
+    // compared in pieces, so a change past the first piece, a shorter and a
+    // longer file are all told apart.
+    void aLedgerChangedSinceTheLoadIsNotWritten_data() {
+        QTest::addColumn<QByteArray>("loaded");
+        QTest::addColumn<QByteArray>("onDisk");                       // null: deleted
+        const QByteArray longLedger = yenOn(kApril1).repeated(3000);  // 93,000 bytes
+        QByteArray changedLate = longLedger;
+        changedLate[80000] = changedLate[80000] == '1' ? '2' : '1';
+        QTest::newRow("another deposit") << QByteArray("") << yenOn(kApril1);
+        QTest::newRow("deleted") << yenOn(kApril1) << QByteArray();
+        QTest::newRow("changed late") << longLedger << changedLate;
+        QTest::newRow("shorter") << longLedger << longLedger.chopped(31);
+        QTest::newRow("longer") << longLedger << longLedger + yenOn(kApril1);
+    }
+    void aLedgerChangedSinceTheLoadIsNotWritten() {
+        QFETCH(QByteArray, loaded);
+        QFETCH(QByteArray, onDisk);
+        Plan plan(loaded);
+        plan.load(kApril1.addDays(1));
+        QVERIFY(onDisk.isNull() ? QFile::remove(plan.file()) : writeBytes(plan.file(), onDisk));
+        const DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(1)));
         QCOMPARE(outcome.kind, DepositOutcome::Kind::ChangedOnDisk);
-        QCOMPARE(plan.bytes(), changed);
-        QCOMPARE(plan.model.status(), PlanStatus::DepositedToday);
+        QCOMPARE(plan.bytes(), onDisk);
+        QCOMPARE(plan.model.records().size(), onDisk.count('\n'));
+        // What was loaded again takes the next press.
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(1))).kind, DepositOutcome::Kind::Recorded);
+        QVERIFY(plan.bytes().startsWith(onDisk));
     }
 
     // A total that would leave the amount range is refused before anything
@@ -194,12 +189,19 @@ class PlanModelTest : public QObject {
         QTest::addColumn<LoadNotice::Kind>("notice");
         QTest::addColumn<int>("records");
         const QByteArray twoDays = onDays(kApril1, {0, 1});
-        QTest::newRow("bad line") << twoDays + "garbage\r\n"
+        QTest::newRow("bad line") << twoDays + "garbage\r\n" + yenOn(kApril1.addDays(2))
                                   << QString() << LoadNotice::Kind::BadLine << 2;
+        // Reading stops at the broken third line; the last record it kept
+        // names no day, so there is nothing to count to.
+        QTest::newRow("bad line after an odd date")
+            << yenOn(kApril1) + sjis(QStringLiteral("\"2009年04月xx日\",\"08:30:00\",2\r\n\"x\r\n"))
+            << QString() << LoadNotice::Kind::BadLine << 2;
         QTest::newRow("two spellings")
             << twoDays << QStringLiteral("ヒビノボリ.TXT") << LoadNotice::Kind::AmbiguousName << 0;
         QTest::newRow("clock behind")
             << onDays(kApril1, {0, 9}) << QString() << LoadNotice::Kind::ClockBehind << 2;
+        QTest::newRow("day number beyond the counter")
+            << yenOn(QDate(1900, 1, 1)) << QString() << LoadNotice::Kind::OutOfRange << 1;
     }
     void blockedLedgersAreLeftAlone() {
         QFETCH(QByteArray, ledger);
@@ -225,31 +227,6 @@ class PlanModelTest : public QObject {
         QCOMPARE(plan.model.deposit(at(kApril1)).kind, DepositOutcome::Kind::NothingDue);
         QVERIFY(!plan.model.reset(kApril1).done);
         QVERIFY(!QFile::exists(plan.file()));
-    }
-
-    // A reset empties the ledger and starts a new plan; one that cannot
-    // write changes nothing.
-    void reset() {
-        Plan plan(onDays(kApril1, {0, 1}) + "garbage\r\n");
-        plan.load(kApril1.addDays(4));
-        const hibi::ResetOutcome outcome = plan.model.reset(kApril1.addDays(4));
-        QVERIFY(outcome.done);
-        QCOMPARE(plan.bytes(), QByteArray(""));
-        QCOMPARE(plan.model.status(), PlanStatus::FirstDay);
-        QCOMPARE(plan.model.records().size(), 0);
-
-        const QByteArray old = onDays(kApril1, {0});
-        writeBytes(plan.file(), old);
-        plan.load(kApril1.addDays(1));
-        chmod(QFile::encodeName(plan.dir.path()).constData(), 0555);
-        const int failed = asUnprivilegedUser([&] {
-            const hibi::ResetOutcome denied = plan.model.reset(kApril1.addDays(1));
-            return !denied.done && denied.problem && denied.problem->error.code == EACCES ? 0 : 1;
-        });
-        chmod(QFile::encodeName(plan.dir.path()).constData(), 0755);
-        QCOMPARE(failed, 0);
-        QCOMPARE(plan.bytes(), old);
-        QCOMPARE(plan.model.records().size(), 1);
     }
 };
 
