@@ -1,7 +1,6 @@
 #include "help/help_viewer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QWidget>
@@ -11,7 +10,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <functional>
 #include <memory>
 
 #include "test_support.h"
@@ -26,23 +24,6 @@ bool processAlive(qint64 pid) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
-// Runs `action` with file descriptor 2 redirected and returns what was written to it.
-QByteArray captureStandardError(const std::function<void()>& action) {
-    QTemporaryFile capture;
-    if (!capture.open()) {
-        return "capture failed";
-    }
-    std::fflush(stderr);
-    const int saved = ::dup(2);
-    ::dup2(capture.handle(), 2);
-    action();
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    capture.seek(0);
-    return capture.readAll();
-}
-
 }  // namespace
 
 class TestHelpViewer : public QObject {
@@ -53,9 +34,7 @@ class TestHelpViewer : public QObject {
         // Among others, QProcess warns when it has to kill a viewer the code left running.
         QTest::failOnWarning(QRegularExpression(".*"));
         m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
         m_log = m_dir->filePath("viewer.log");
-        m_viewer = m_dir->filePath("fake-viewer");  // written by the tests that start it
         QVERIFY(QDir(m_dir->path()).mkdir("bin"));
         for (const char* name : {"zkHelp.chm", "other.chm", "ヘルプ 一覧.chm"}) {
             QVERIFY(hibi::testing::writeBytes(m_dir->filePath(QString::fromUtf8(name)), {}));
@@ -68,7 +47,6 @@ class TestHelpViewer : public QObject {
         qunsetenv("HIBINOBORI_HELP_VIEWER");
         m_errors.clear();
     }
-
     void cleanup() {
         QDir::setCurrent(m_savedCwd);
         qputenv("PATH", m_savedPath);
@@ -76,28 +54,33 @@ class TestHelpViewer : public QObject {
     }
 
     // closeAll() and the destructor end every viewer, one that ignores a
-    // polite request too.
+    // polite request too; a viewer that ends by itself is forgotten.
     void viewersEndWithTheirOwner_data() {
         QTest::addColumn<StandInViewer>("behaviour");
         QTest::addColumn<bool>("destroy");
         QTest::newRow("closeAll") << StandInViewer::Stays << false;
         QTest::newRow("closeAll, terminate ignored") << StandInViewer::IgnoresTerminate << false;
         QTest::newRow("destruction") << StandInViewer::Stays << true;
+        QTest::newRow("ends by itself") << StandInViewer::Exits << false;
     }
     void viewersEndWithTheirOwner() {
         QFETCH(StandInViewer, behaviour);
         QFETCH(bool, destroy);
-        QVERIFY(writeStandInViewer(m_viewer, m_log, behaviour));
+        const QString program = m_dir->filePath("viewer");
+        QVERIFY(writeStandInViewer(program, m_log, behaviour));
         auto viewer = std::make_unique<HelpViewer>();
         collectErrors(*viewer);
-        viewer->setViewerProgram(m_viewer);
+        viewer->setViewerProgram(program);
         viewer->showHelp(&m_owner, "zkHelp.chm");
         viewer->showHelp(&m_owner, "other.chm");
         QTRY_COMPARE(viewerLog(m_log).size(), 2);  // a trap is set before it logs
+        if (behaviour == StandInViewer::Exits) {
+            QTRY_VERIFY(viewer->viewerProcessIds().isEmpty());
+            return;
+        }
         const QList<qint64> pids = viewer->viewerProcessIds();
         QCOMPARE(pids.size(), 2);
         QVERIFY(processAlive(pids[0]) && processAlive(pids[1]));
-
         if (destroy) {
             viewer.reset();
         } else {
@@ -111,14 +94,6 @@ class TestHelpViewer : public QObject {
             viewer->showHelp(&m_owner, "zkHelp.chm");
             QCOMPARE(viewer->viewerProcessIds().size(), 1);
         }
-    }
-
-    void finishedViewerIsForgotten() {
-        QVERIFY(writeStandInViewer(m_viewer, m_log, StandInViewer::Exits));
-        HelpViewer viewer;
-        viewer.setViewerProgram(m_viewer);
-        viewer.showHelp(&m_owner, "zkHelp.chm");
-        QTRY_VERIFY(viewer.viewerProcessIds().isEmpty());
     }
 
     // The viewer is the one set, else the one the environment names, else the
@@ -159,21 +134,18 @@ class TestHelpViewer : public QObject {
         QFETCH(QString, program);
         QFETCH(QString, expected);
         QFETCH(QString, mentioned);
-
-        const QString bin = m_dir->filePath("bin");
+        const auto stub = [this](const QString& path, bool executable) {
+            return writeStandInViewer(
+                path, m_log, executable ? StandInViewer::Stays : StandInViewer::NotExecutable);
+        };
         for (QString name : onPath) {
             const bool executable = !name.endsWith("-noexec");
-            name.remove("-noexec");
-            QVERIFY(writeStandInViewer(
-                bin + '/' + name, m_log,
-                executable ? StandInViewer::Stays : StandInViewer::NotExecutable));
+            QVERIFY(stub(m_dir->filePath("bin/" + name.remove("-noexec")), executable));
         }
         for (const char* name : {"env-viewer", "set-viewer", "plain-file"}) {
-            QVERIFY(writeStandInViewer(
-                m_dir->filePath(name), m_log,
-                name[0] == 'p' ? StandInViewer::NotExecutable : StandInViewer::Stays));
+            QVERIFY(stub(m_dir->filePath(name), name[0] != 'p'));
         }
-        qputenv("PATH", QFile::encodeName(bin));
+        qputenv("PATH", QFile::encodeName(m_dir->filePath("bin")));
         if (environment) {
             qputenv("HIBINOBORI_HELP_VIEWER", QFile::encodeName(m_dir->filePath("env-viewer")));
         }
@@ -199,15 +171,24 @@ class TestHelpViewer : public QObject {
         }
     }
 
+    // Without a sink of its own, the viewer writes one line to standard error.
     void defaultSinkWritesOneLineToStandardError() {
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
         HelpViewer viewer;
-        viewer.setViewerProgram(m_viewer);
-        const QByteArray written =
-            captureStandardError([&] { viewer.showHelp(&m_owner, "two\nlines.chm"); });
+        viewer.setViewerProgram(m_dir->filePath("viewer"));
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        ::dup2(capture.handle(), 2);
+        viewer.showHelp(&m_owner, "two\nlines.chm");
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        QVERIFY(capture.seek(0));
+        const QByteArray written = capture.readAll();
         QCOMPARE(written.count('\n'), 1);
         QVERIFY2(written.contains(QFile::encodeName(m_base + "/two?lines.chm")),
                  written.constData());
-        QVERIFY(viewer.viewerProcessIds().isEmpty());
     }
 
   private:
@@ -217,7 +198,6 @@ class TestHelpViewer : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_log;
-    QString m_viewer;
     QString m_savedCwd;
     QString m_base;  // the working directory the help files are found in
     QByteArray m_savedPath;
