@@ -4,15 +4,8 @@
 // clock set by the test, message boxes answered in advance and the schedule
 // window closed as soon as it shows.
 
-#include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QToolButton>
 #include <QtTest>
-#include <memory>
+#include <QtWidgets>
 
 #include "grid/flex_grid.h"
 #include "main_window/fra_main.h"
@@ -32,16 +25,10 @@ inline const QByteArray kApril2 = ledgerLine(QDate(2009, 4, 2), "07:28:40", "2")
 inline const QByteArray kApril5 = ledgerLine(QDate(2009, 4, 5), "21:05:33", "12");
 
 // True when exactly one message box was shown since the last look and its
-// text holds the phrase; otherwise tells what was shown.
+// text holds the phrase.
 inline bool oneMessageWith(const QString& phrase) {
     const auto shown = MessageBox::takeShown();
-    if (shown.size() == 1 && shown[0].text.contains(phrase)) {
-        return true;
-    }
-    for (const auto& box : shown) {
-        qWarning("shown: %s", qPrintable(box.text));
-    }
-    return false;
+    return shown.size() == 1 && shown[0].text.contains(phrase);
 }
 
 enum class CloseBy { Button, CloseBox };
@@ -53,15 +40,13 @@ class WindowFixture {
         : clock(now) {
         MessageBox::startRecording();
         if (!ledger.isNull()) {
-            writeBytes(ledgerPath(), ledger);
+            writeBytes(path(QStringLiteral("ヒビノボリ.txt")), ledger);
         }
     }
     ~WindowFixture() { MessageBox::stopRecording(); }
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    QString ledgerPath() const { return path(QStringLiteral("ヒビノボリ.txt")); }
-    QString goalPath() const { return path(QStringLiteral("目標ヒビノボリ.txt")); }
-    QByteArray ledger() const { return readBytes(ledgerPath()); }
+    QByteArray ledger() const { return readBytes(path(QStringLiteral("ヒビノボリ.txt"))); }
 
     // Loads the window; a schedule window it shows is checked and closed the
     // given way. No design-time sample text may be left on screen.
@@ -81,11 +66,7 @@ class WindowFixture {
 
     template <typename T>
     T* child(const QString& name) const {
-        T* widget = window->findChild<T*>(name);
-        if (!widget) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return widget;
+        return window->findChild<T*>(name);
     }
     QString text(const QString& name) const { return child<QLabel>(name)->text(); }
     FlexGrid* grid() const { return child<FlexGrid>(QStringLiteral("msgEvery")); }
