@@ -26,15 +26,6 @@ class ValuesAndFormats : public QObject {
         QCOMPARE(Amount::fromYen(922337203685477LL).units(), 9223372036854770000LL);
     }
 
-    // The ledger's amounts and dates: fractions exact, the extremes whole.
-    void ledgerTexts() {
-        QCOMPARE(hibi::dateText(QDate(812, 12, 31)), QStringLiteral("0812年12月31日"));
-        QCOMPARE(hibi::decimalText(Amount::fromUnits(125000)), QStringLiteral("12.5"));
-        QCOMPARE(hibi::decimalText(Amount::fromUnits(-5)), QStringLiteral("-0.0005"));
-        QCOMPARE(hibi::decimalText(Amount::fromUnits(std::numeric_limits<std::int64_t>::min())),
-                 QStringLiteral("-922337203685477.5808"));
-    }
-
     void moneyTextIsJapaneseWhateverTheLocale_data() {
         QTest::addColumn<QString>("locale");
         for (const char* name : {"C", "de_DE", "en_US", "ja_JP"}) {
