@@ -167,7 +167,8 @@ class PlanFilesTest : public QObject {
         // Two spellings: the default goal is read, nothing is written.
         QVERIFY(writeBytes(plan.file(kGoal), "30\r\n"));
         QCOMPARE(plan.model.loadGoal(), Integer::of(365));
-        QVERIFY(plan.model.saveGoal(10));
+        const auto problem = plan.model.saveGoal(10);
+        QVERIFY(problem && problem->names.size() == 2);
         QCOMPARE(readBytes(plan.file(kGoal)), QByteArray("30\r\n"));
         QCOMPARE(readBytes(upper), QByteArray("-5\r\n"));
     }
