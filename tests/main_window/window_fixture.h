@@ -102,6 +102,15 @@ class WindowFixture {
         return status + ' ' + text("lblkeika") + ' ' + text("lblEvery_zen");
     }
 
+    // The status sentences, the history's size and whether a deposit can be
+    // made: "本日入金済みです。|4|off".
+    QString state() const {
+        return QStringLiteral("%1|%2|%3")
+            .arg(panel().section(' ', 0, 0))
+            .arg(grid()->rows())
+            .arg(canDeposit() ? "on" : "off");
+    }
+
     QTemporaryDir dir;
     FixedClock clock;
     std::unique_ptr<fraMain> window;
