@@ -1,11 +1,15 @@
+#include <QLocale>
 #include <QtTest>
 
 #include "ledger/ledger_codec.h"
+#include "ledger/text_formats.h"
 #include "test_support.h"
 
 using hibi::Amount;
+using hibi::Integer;
 using hibi::LedgerErrorKind;
 using hibi::LedgerRecord;
+using hibi::OverflowError;
 using hibi::parseLedger;
 using hibi::testing::sjis;
 
@@ -23,7 +27,7 @@ const QByteArray kWorkedExample = line(QStringLiteral("2009年04月01日"), "07:
 
 Q_DECLARE_METATYPE(LedgerErrorKind)
 
-class LedgerCodec : public QObject {
+class LedgerTest : public QObject {
     Q_OBJECT
   private slots:
     void writesTheWorkedExampleByteForByte() {
@@ -103,9 +107,6 @@ class LedgerCodec : public QObject {
         QCOMPARE(parsed.error, (hibi::LedgerError{3, kind}));
         QCOMPARE(parsed.records.size(), 2);  // what came before stays readable
         QCOMPARE(parsed.records[1].amount, Amount::fromYen(2));
-        // The check that keeps no records finds the same.
-        const hibi::LedgerCheck check = hibi::checkLedger(good + bad);
-        QVERIFY(check.recordCount == 2 && check.error == parsed.error);
 
         // A bad line in the middle stops reading there, too.
         if (kind != LedgerErrorKind::InvalidDate) {
@@ -140,7 +141,41 @@ class LedgerCodec : public QObject {
             QVERIFY2(!hibi::dateFromText(text), qPrintable(QString::fromUtf16(text)));
         }
     }
+
+    void checkedValuesRaiseOnOverflow() {
+        QCOMPARE((Integer::of(-32767) - Integer::of(1)).value(), -32768);
+        QVERIFY_THROWS_EXCEPTION(OverflowError, -Integer::of(-32768));
+        Integer counter = Integer::of(32767);
+        QVERIFY_THROWS_EXCEPTION(OverflowError, counter += Integer::of(1));
+        QCOMPARE(counter.value(), 32767);  // a failed step leaves the value alone
+
+        constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+        QVERIFY_THROWS_EXCEPTION(OverflowError, Amount::fromUnits(kMax) + Amount::fromUnits(1));
+        QVERIFY_THROWS_EXCEPTION(OverflowError,
+                                 Amount::fromUnits(-kMax - 1) - Amount::fromUnits(1));
+        QVERIFY_THROWS_EXCEPTION(OverflowError, Amount::fromYen(922337203685478LL));
+        QCOMPARE(Amount::fromYen(922337203685477LL).units(), 9223372036854770000LL);
+    }
+
+    void moneyTextIsJapaneseWhateverTheLocale_data() {
+        QTest::addColumn<QString>("locale");
+        for (const char* name : {"C", "de_DE", "en_US", "ja_JP"}) {
+            QTest::newRow(name) << QString::fromLatin1(name);
+        }
+    }
+    void moneyTextIsJapaneseWhateverTheLocale() {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        QCOMPARE(hibi::moneyText(Amount::fromYen(-5)), QStringLiteral("-¥5"));
+        QCOMPARE(hibi::moneyText(Amount::fromYen(536821761)), QStringLiteral("¥536,821,761"));
+        QCOMPARE(hibi::moneyText(Amount::fromUnits(125000)), QStringLiteral("¥13"));
+        QCOMPARE(hibi::moneyText(Amount::fromUnits(-4000)), QStringLiteral("¥0"));
+        QCOMPARE(hibi::moneyText(Amount::fromUnits(std::numeric_limits<std::int64_t>::min())),
+                 QStringLiteral("-¥922,337,203,685,478"));
+        QCOMPARE(hibi::moneyText(Amount::fromYen(1)).at(0).unicode(), char16_t(0x00A5));
+        QLocale::setDefault(QLocale::c());
+    }
 };
 
-QTEST_GUILESS_MAIN(LedgerCodec)
-#include "tst_ledger_codec.moc"
+QTEST_GUILESS_MAIN(LedgerTest)
+#include "tst_ledger.moc"
