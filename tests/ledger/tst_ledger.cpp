@@ -133,7 +133,6 @@ class LedgerTest : public QObject {
     }
 
     void datesFromText() {
-        QCOMPARE(hibi::dateFromText(u"2009年04月01日"), QDate(2009, 4, 1));
         QCOMPARE(hibi::dateFromText(u"2009年4月1日"), QDate(2009, 4, 1));
         QCOMPARE(hibi::dateFromText(u"2024年02月29日"), QDate(2024, 2, 29));
         for (const char16_t* text : {u"2023年02月29日", u"2009年04月01日 ", u"09年04月01日",
