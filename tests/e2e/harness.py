@@ -16,13 +16,12 @@ LEDGER, GOAL = "ヒビノボリ.txt", "目標ヒビノボリ.txt"
 BACKUPS = "バックアップ"
 MAIN_TITLE, INTRO_TITLE, CONFIRM_TITLE = "ヌピカ貯めよう！", "ヌピカ始めてみよう！", "削除確認"
 
-# The main window's controls in its client coordinates. Whatever comes above
-# the window's content (a menu bar) moves every one of them down: set TOP to
-# its height.
-TOP = 0
-MAIN_SIZE = (631, 452 + TOP)
-CONTROLS = {"deposit": (373, 38 + TOP), "reset": (428, 38 + TOP), "exit": (593, 38 + TOP),
-            "goal": (573, 162 + TOP)}
+# The main window's controls in the coordinates of its original content,
+# 631 x 452. The menu bar above that content makes the window taller: its
+# height moves every control down.
+CONTENT_SIZE = (631, 452)
+MENU_AT_MOST = 60
+CONTROLS = {"deposit": (373, 38), "reset": (428, 38), "exit": (593, 38), "goal": (573, 162)}
 
 # One whole ledger line as the program writes it, Shift-JIS and CR LF: its day and amount.
 RECORD = re.compile('"(\\d{4}年\\d\\d月\\d\\d日)","\\d\\d:\\d\\d:\\d\\d",(\\d+)\r\n'.encode("cp932"))
@@ -122,7 +121,9 @@ class Run:
 
 def _kind(name, size):
     if name == MAIN_TITLE:
-        return "main" if size == MAIN_SIZE else "box"
+        width, height = size
+        main = width == CONTENT_SIZE[0] and 0 <= height - CONTENT_SIZE[1] < MENU_AT_MOST
+        return "main" if main else "box"
     return "intro" if name.startswith(INTRO_TITLE) else "confirm" if name.startswith(CONFIRM_TITLE) else "other"
 
 
@@ -163,6 +164,7 @@ class Program:
                            "getwindowname", "%@")
         found = list(re.finditer(r"WINDOW=(\d+)\nX=-?\d+\nY=-?\d+\nWIDTH=(\d+)\nHEIGHT=(\d+)\nSCREEN=\d+\n", out))
         names = out[found[-1].end():].splitlines() if found else []
+        self.heights = {g[1]: int(g[3]) for g in found}
         return [(_kind(name, (int(g[2]), int(g[3]))), g[1]) for g, name in zip(found, names)]
 
     def kinds(self):
@@ -182,8 +184,10 @@ class Program:
         return exactly() and (time.sleep(0.3) or exactly())
 
     def click(self, control, wait=True):
-        return self.xdotool("mousemove", "--window", self.window("main"), *CONTROLS[control], "click", "1",
-                            wait=wait)
+        main = self.window("main")
+        x, y = CONTROLS[control]
+        top = self.heights.get(main, CONTENT_SIZE[1]) - CONTENT_SIZE[1]
+        return self.xdotool("mousemove", "--window", main, str(x), str(y + top), "click", "1", wait=wait)
 
     def key(self, window, *keys, wait=True):
         self.xdotool("windowfocus", "--sync", window)
