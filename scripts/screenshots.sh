@@ -81,6 +81,7 @@ app_pid=$!
 shoot "$(wait_window 'ヌピカ始めてみよう！')" "$out/schedule_window.png"
 import -window root -crop 1024x768+288+216 +repage "$out/first_run_screen.png"
 echo "saved $out/first_run_screen.png"
+stop_app
 
 # Long histories: n deposits made to plan, then three days missed, so that
 # the arrears, the amounts and the totals are as wide as such a plan makes
@@ -113,3 +114,34 @@ if [[ "${SHOTS_LONG:-1}" == 1 ]]; then
     long_history 32760 main_window_32760.png
     long_history 3000 main_window_3000_scale2.png QT_SCALE_FACTOR=2
 fi
+
+# The menu's windows over a history of 1,000 days with a few kept copies:
+# the restore list, the progress window and the built-in manual.
+mkdir "$work/menus"
+python3 - "$work/menus" <<'PY'
+import datetime, os, sys
+folder = sys.argv[1]
+start = datetime.date(2009, 1, 1)
+lines = [f'"{start + datetime.timedelta(days=i):%Y年%m月%d日}","07:30:15",{i + 1}\r\n'.encode("cp932")
+         for i in range(1000) if i % 97 not in (3, 4)]
+open(os.path.join(folder, "ヒビノボリ.txt"), "wb").write(b"".join(lines))
+os.mkdir(os.path.join(folder, "バックアップ"))
+for n, (stamp, why) in enumerate([("20110925_073015", ""), ("20110926_073015", ""),
+                                  ("20110601_210000", "_クリア前")]):
+    open(os.path.join(folder, "バックアップ", f"ヒビノボリ_{stamp}{why}.txt"), "wb").write(
+        b"".join(lines[: len(lines) - 2 - 300 * n]))
+open(os.path.join(folder, "バックアップ", "ヒビノボリ_20110101_000000.txt"), "wb").write(b"garbage\r\n")
+PY
+(cd "$work/menus" && exec env NO_FAKE_STAT=1 faketime '2011-09-28 21:05:33' "$program") &
+app_pid=$!
+main_id="$(wait_window 'ヌピカ貯めよう！')"
+menu_keys() { xdotool windowfocus --sync "$main_id"; for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 1; done; }
+sleep 2
+menu_keys alt+f r
+shoot "$(wait_window 'バックアップから戻す')" "$out/restore_window.png"
+xdotool key Escape
+menu_keys ctrl+g
+shoot "$(wait_window '進み具合 — ヌピカ貯めよう！')" "$out/progress_window.png"
+menu_keys F1
+shoot "$(wait_window 'ヌピカ貯めよう！ ヘルプ')" "$out/help_window.png"
+stop_app

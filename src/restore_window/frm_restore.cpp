@@ -85,7 +85,7 @@ frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &frmRestore::lstBackup_Activated);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(lstBackup_, &QListWidget::itemActivated, this, &frmRestore::lstBackup_Activated);
-    resize(640, 360);
+    resize(820, 360);
     lstBackup_->setFocus();
 }
 
