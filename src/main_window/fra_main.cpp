@@ -2,14 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QMenuBar>
 #include <QEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScreen>
 #include <QToolButton>
 #include <algorithm>
@@ -362,14 +362,9 @@ void fraMain::cmdEveryClr_Click() {
                          MessageBox::Buttons::OkCancel) != MessageBox::Answer::Ok) {
         return;
     }
-    const hibi::ResetOutcome outcome = plan_.reset(clock_.now());
-    if (!outcome.done) {
-        if (outcome.problem) {
-            showError(hibi::resetProblemText(*outcome.problem));
-        }
+    if (!tookNewLedger(plan_.reset(clock_.now()), hibi::resetProblemText)) {
         return;
     }
-    pendingNotices_.append(outcome.notices);
     InitEveryGrid();
     ShowHistory();  // the model has loaded the emptied ledger
     hibi::setFittedText(lblkeika_, QStringLiteral("1日"));
@@ -438,15 +433,21 @@ void fraMain::offerConversion(const hibi::LoadNotice& notice) {
                          MessageBox::Buttons::OkCancel) != MessageBox::Answer::Ok) {
         return;  // the history stays on show, read only
     }
-    const hibi::ResetOutcome outcome = plan_.convertFromUtf8(clock_.now());
+    if (tookNewLedger(plan_.convertFromUtf8(clock_.now()), hibi::conversionProblemText)) {
+        showReloadedPlan();
+    }
+}
+
+bool fraMain::tookNewLedger(const hibi::ResetOutcome& outcome,
+                            QString (*problemText)(const hibi::LedgerFileProblem&)) {
     if (!outcome.done) {
         if (outcome.problem) {
-            showError(hibi::conversionProblemText(*outcome.problem));
+            showError(problemText(*outcome.problem));
         }
-        return;
+        return false;
     }
     pendingNotices_.append(outcome.notices);
-    showReloadedPlan();
+    return true;
 }
 
 void fraMain::showReloadedPlan() {

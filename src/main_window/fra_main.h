@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QDate>
 #include <QList>
-#include <QString>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -76,6 +76,10 @@ class fraMain : public QWidget {
     // menu and the progress window.
     void showReloadedPlan();
     void refreshProgress();
+    // Whether the model took a new ledger (its notices are then pending);
+    // otherwise says why in problemText's words.
+    bool tookNewLedger(const hibi::ResetOutcome& outcome,
+                       QString (*problemText)(const hibi::LedgerFileProblem&));
 
     // History and schedule.
     void InitEveryGrid();

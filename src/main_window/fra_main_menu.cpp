@@ -8,10 +8,10 @@
 #include <QUrl>
 
 #include "goal/goal_file.h"
+#include "help/manual_window.h"
 #include "ledger/atomic_file.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
-#include "help/manual_window.h"
 #include "plan/history_files.h"
 #include "progress_window/progress_window.h"
 #include "restore_window/frm_restore.h"
@@ -50,8 +50,8 @@ void fraMain::buildMenu() {
     QAction* quit = addItem(file, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* view = menuBar_->addMenu(QStringLiteral("表示(&V)"));
-    QAction* progress = addItem(view, QStringLiteral("進み具合(&G)..."),
-                                QKeySequence(Qt::CTRL | Qt::Key_G));
+    QAction* progress =
+        addItem(view, QStringLiteral("進み具合(&G)..."), QKeySequence(Qt::CTRL | Qt::Key_G));
     QAction* schedule = addItem(view, QStringLiteral("貯金表(&S)"));
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"));
@@ -61,9 +61,8 @@ void fraMain::buildMenu() {
     connect(mnuExport_, &QAction::triggered, this, &fraMain::mnuExport_Click);
     connect(restore, &QAction::triggered, this, &fraMain::mnuRestore_Click);
     connect(mnuClear_, &QAction::triggered, this, &fraMain::cmdEveryClr_Click);
-    connect(folder, &QAction::triggered, this, [this] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(plan_.directory()));
-    });
+    connect(folder, &QAction::triggered, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(plan_.directory())); });
     connect(quit, &QAction::triggered, this, &fraMain::cmdEnd_Click);
     connect(progress, &QAction::triggered, this, &fraMain::mnuProgress_Click);
     connect(schedule, &QAction::triggered, this, [this] {
@@ -106,15 +105,11 @@ void fraMain::mnuRestore_Click() {
     if (chooser.exec() != QDialog::Accepted || chooser.chosenFile().isEmpty()) {
         return;
     }
-    const hibi::ResetOutcome outcome = plan_.restore(chooser.chosenFile(), clock_.now());
-    if (!outcome.done) {
-        if (outcome.problem) {
-            showError(hibi::restoreProblemText(*outcome.problem));
-        }
+    if (!tookNewLedger(plan_.restore(chooser.chosenFile(), clock_.now()),
+                       hibi::restoreProblemText)) {
         return;
     }
     // The main window then shows the plan as at start-up.
-    pendingNotices_.append(outcome.notices);
     showReloadedPlan();
     showPendingMessages();
 }

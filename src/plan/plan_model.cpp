@@ -2,11 +2,11 @@
 
 #include <QDir>
 
-#include "goal/goal_rules.h"
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstdio>
 #include <utility>
+#include "goal/goal_rules.h"
 
 namespace hibi {
 
@@ -236,67 +236,51 @@ void PlanModel::keepDailyCopy(const QDateTime& now) const {
     backups().pruneDaily(kDailyCopies);
 }
 
-ResetOutcome PlanModel::reset(const QDateTime& now) {
+ResetOutcome PlanModel::replaceLedger(const QByteArray& content, const QDateTime& now,
+                                      BackupReason why, const QByteArray* onlyIfStill) {
     ResetOutcome outcome;
-    if (!canReset()) {
-        return outcome;
-    }
     const Backups copies = backups();
-    outcome.problem = LedgerFile(directory()).replace(QByteArray(), [&](const QByteArray& old) {
-        return copies.keep(old, now, BackupReason::BeforeReset).error;
+    outcome.problem = LedgerFile(directory()).replace(content, [&](const QByteArray& old) {
+        if (onlyIfStill && old != *onlyIfStill) {
+            return std::optional<SystemError>(SystemError{0, QStringLiteral("changed on disk")});
+        }
+        return copies.keep(old, now, why).error;
     });
-    if (outcome.problem) {
-        return outcome;
+    if (!outcome.problem) {
+        outcome.done = true;
+        outcome.notices = load(now.date());
     }
-    outcome.done = true;
-    outcome.notices = load(now.date());
     return outcome;
+}
+
+ResetOutcome PlanModel::reset(const QDateTime& now) {
+    if (!canReset()) {
+        return {};
+    }
+    return replaceLedger(QByteArray(), now, BackupReason::BeforeReset);
 }
 
 ResetOutcome PlanModel::convertFromUtf8(const QDateTime& now) {
-    ResetOutcome outcome;
     if (utf8AsShiftJis_.isNull()) {
-        return outcome;
+        return {};
     }
-    const Backups copies = backups();
-    const QByteArray converted = utf8AsShiftJis_;
+    // Only the file that was read and offered for conversion is replaced.
     const QByteArray loaded = loadedContent_;
-    outcome.problem = LedgerFile(directory()).replace(converted, [&](const QByteArray& old) {
-        // Only the file that was read and offered for conversion is replaced.
-        if (old != loaded) {
-            return std::optional<SystemError>(SystemError{0, QStringLiteral("changed on disk")});
-        }
-        return copies.keep(old, now, BackupReason::BeforeConversion).error;
-    });
-    if (outcome.problem) {
-        return outcome;
-    }
-    outcome.done = true;
-    outcome.notices = load(now.date());
-    return outcome;
+    return replaceLedger(QByteArray(utf8AsShiftJis_), now, BackupReason::BeforeConversion, &loaded);
 }
 
 ResetOutcome PlanModel::restore(const QString& fileName, const QDateTime& now) {
-    ResetOutcome outcome;
-    const Backups copies = backups();
-    const FileBytes copy = readWholeFile(QDir(copies.folderPath()).filePath(fileName));
+    const FileBytes copy = readWholeFile(QDir(backups().folderPath()).filePath(fileName));
     if (!canReset() || copy.error || parseLedger(copy.content).error) {
-        LedgerFileProblem unreadable;
-        unreadable.kind = LedgerFileProblem::Kind::NotReadable;
-        unreadable.fileName = fileName;
-        unreadable.error = copy.error.value_or(SystemError{});
-        outcome.problem = unreadable;
-        return outcome;
+        ResetOutcome refused;
+        refused.problem = LedgerFileProblem{LedgerFileProblem::Kind::NotReadable,
+                                            fileName,
+                                            copy.error.value_or(SystemError{}),
+                                            std::nullopt,
+                                            {}};
+        return refused;
     }
-    outcome.problem = LedgerFile(directory()).replace(copy.content, [&](const QByteArray& old) {
-        return copies.keep(old, now, BackupReason::BeforeRestore).error;
-    });
-    if (outcome.problem) {
-        return outcome;
-    }
-    outcome.done = true;
-    outcome.notices = load(now.date());
-    return outcome;
+    return replaceLedger(copy.content, now, BackupReason::BeforeRestore);
 }
 
 Integer PlanModel::loadGoal() {

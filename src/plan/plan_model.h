@@ -141,6 +141,11 @@ class PlanModel {
     void clear();
     void checkDates(const QDate& today, QList<LoadNotice>& notices);
     void keepDailyCopy(const QDateTime& now) const;
+    // Replaces the ledger with content after keeping a copy of it (when
+    // onlyIfStill is given, only while the file still holds those bytes);
+    // then loads.
+    ResetOutcome replaceLedger(const QByteArray& content, const QDateTime& now, BackupReason why,
+                               const QByteArray* onlyIfStill = nullptr);
 
     QString directory_;
     QByteArray encoding_;
