@@ -7,6 +7,8 @@
  *   open write fsync link rename   the calls to fail, with ENOSPC (or EIO: with EIO)
  *   delay=N                        sleep 0..N ms before each such call instead
  *   tmpfile                        refuse O_TMPFILE, so that Qt names its temp file
+ *   readonly                       a folder that takes no new file: access(W_OK) and
+ *                                  creating a data file (or an unnamed one) fail, EACCES
  * HIBI_FAULT_LOG gets "> call" before and "< call result" after each such call.
  *
  * Every call goes straight to the kernel, so nothing here needs dlsym.
@@ -87,9 +89,12 @@ int open(const char* path, int flags, ...) {
     const long mode = (flags & O_CREAT) || unnamed ? va_arg(args, int) : 0;
     va_end(args);
     const int data = unnamed || (names_data_file(path) && (flags & (O_WRONLY | O_RDWR | O_CREAT)));
+    const int creates = unnamed || ((flags & O_CREAT) && syscall(SYS_faccessat, AT_FDCWD, path, F_OK, 0));
     long fd = -1;
     if (data && unnamed && strstr(control(), "tmpfile")) {
         errno = EOPNOTSUPP;
+    } else if (data && creates && strstr(control(), "readonly")) {
+        errno = EACCES;
     } else {
         fd = faulty("open", data, SYS_openat, AT_FDCWD, (long)path, flags, mode, 0);
     }
@@ -105,6 +110,20 @@ int close(int fd) {
 
 ssize_t write(int fd, const void* buffer, size_t count) {
     return faulty("write", is_data_fd(fd), SYS_write, fd, (long)buffer, (long)count, 0, 0);
+}
+
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    return faulty("write", is_data_fd(fd), SYS_pwrite64, fd, (long)buffer, (long)count, offset, 0);
+}
+extern __typeof(pwrite) pwrite64 __attribute__((alias("pwrite")));
+
+/* Every folder reads as taking no new file. */
+int access(const char* path, int mode) {
+    if ((mode & W_OK) && strstr(control(), "readonly")) {
+        errno = EACCES;
+        return -1;
+    }
+    return (int)syscall(SYS_faccessat, AT_FDCWD, path, mode, 0);
 }
 
 int fdatasync(int fd) { return (int)faulty("fsync", is_data_fd(fd), SYS_fdatasync, fd, 0, 0, 0, 0); }
