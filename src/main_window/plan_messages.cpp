@@ -212,7 +212,8 @@ QString restoreProblemText(const LedgerFileProblem& problem) {
     return QStringLiteral(
                "バックアップから戻せませんでした。\n理由: %1\n\n台帳は変更していません。")
         .arg(problem.kind == LedgerFileProblem::Kind::NotReadable
-                 ? QStringLiteral("バックアップ「%1」を台帳として読み込めません").arg(problem.fileName)
+                 ? QStringLiteral("バックアップ「%1」を台帳として読み込めません")
+                       .arg(problem.fileName)
                  : ledgerProblemReason(problem));
 }
 

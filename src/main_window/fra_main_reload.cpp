@@ -1,0 +1,103 @@
+#include <QApplication>
+#include <QEvent>
+#include <QTime>
+#include <QToolButton>
+#include <algorithm>
+
+#include "main_window/fra_main.h"
+#include "main_window/plan_messages.h"
+#include "ui_common/clock.h"
+#include "ui_common/message_box.h"
+
+// The main window showing a plan loaded again under it: after a stale
+// press, a conversion, a restore, or a new day.
+
+using hibi::MessageBox;
+
+// --- Helpers ----------------------------------------------------------------
+
+void fraMain::showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices) {
+    pendingNotices_.append(notices);
+    showReloadedPlan();  // the model has loaded already
+    showError(why);
+    showPendingMessages();
+}
+
+void fraMain::showPendingMessages() {
+    while (!pendingNotices_.isEmpty()) {
+        const hibi::LoadNotice notice = pendingNotices_.takeFirst();
+        if (notice.kind == hibi::LoadNotice::Kind::Utf8Ledger) {
+            offerConversion(notice);
+        } else {
+            showError(hibi::loadNoticeText(notice));
+        }
+    }
+}
+
+void fraMain::offerConversion(const hibi::LoadNotice& notice) {
+    if (MessageBox::show(this, hibi::programTitle(), hibi::loadNoticeText(notice),
+                         MessageBox::Icon::Warning,
+                         MessageBox::Buttons::OkCancel) != MessageBox::Answer::Ok) {
+        return;  // the history stays on show, read only
+    }
+    if (tookNewLedger(plan_.convertFromUtf8(clock_.now()), hibi::conversionProblemText)) {
+        showReloadedPlan();
+    }
+}
+
+bool fraMain::tookNewLedger(const hibi::ResetOutcome& outcome,
+                            QString (*problemText)(const hibi::LedgerFileProblem&)) {
+    if (!outcome.done) {
+        if (outcome.problem) {
+            showError(problemText(*outcome.problem));
+        }
+        return false;
+    }
+    pendingNotices_.append(outcome.notices);
+    return true;
+}
+
+void fraMain::showReloadedPlan() {
+    InitEveryGrid();
+    ShowHistory();
+    cmdEveryHozon_->setEnabled(true);
+    ShowEveryStatus(false);
+    setFirstFocus();
+    updateMenu();
+    refreshProgress();
+}
+
+// --- A new day under an open window -------------------------------------------
+
+void fraMain::scheduleMidnightCheck() {
+    const QDateTime now = clock_.now();
+    const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
+    // A second past midnight, so that the new day has surely begun.
+    const qint64 wait = std::clamp<qint64>(now.msecsTo(midnight) + 1000, 1000, 24 * 3600 * 1000);
+    midnightTimer_.start(static_cast<int>(wait));
+}
+
+void fraMain::checkDate() {
+    if (clock_.today() == plan_.loadedOn()) {
+        scheduleMidnightCheck();
+        return;
+    }
+    if (QApplication::activeModalWidget() != nullptr) {
+        // A dialog is open: take the new day when it has closed.
+        midnightTimer_.start(1000);
+        return;
+    }
+    // Loaded again as a stale press does, without the introduction and
+    // without repeating the start-up messages.
+    plan_.load(clock_.today());
+    showReloadedPlan();
+    scheduleMidnightCheck();
+}
+
+bool fraMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && plan_.loadedOn().isValid() &&
+        clock_.today() != plan_.loadedOn()) {
+        checkDate();
+    }
+    return QWidget::event(event);
+}
