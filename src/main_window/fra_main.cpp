@@ -397,14 +397,20 @@ void fraMain::cmdsyoukai_Click() {
 void fraMain::cmdEnd_Click() {
     strHelp_ = QStringLiteral("WexalHelp.chm");
     helpViewer_->closeAll();
-    // Every window of the program closes with it.
+    emit exitRequested();
+    close();
+}
+
+void fraMain::closeEvent(QCloseEvent* event) {
+    // However the main window is closed, every window of the program closes
+    // with it, and so the program ends.
+    helpViewer_->closeAll();
     for (QWidget* window : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (window->isWindow()) {
             window->close();
         }
     }
-    emit exitRequested();
-    close();
+    QWidget::closeEvent(event);
 }
 
 void fraMain::showError(const QString& text) {

@@ -55,6 +55,7 @@ class fraMain : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private slots:
     void cmdEveryHozon_Click();

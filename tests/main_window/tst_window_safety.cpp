@@ -2,6 +2,7 @@
 // never empty the history, a window left open past midnight, and ledgers
 // from other editors.
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,6 +229,27 @@ class WindowSafety : public QObject {
             QCOMPARE(readBytes(w.dir.filePath(QStringLiteral("ヒビノボリ.txt"))) == utf8,
                      !converted);
         }
+    }
+
+    // However the main window closes, the windows it opened close with it.
+    void everyWindowClosesWithTheMainOne() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(3), QTime(8, 0)));
+        for (QAction* action : w.window->findChildren<QAction*>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_G) ||
+                action->shortcut() == QKeySequence(Qt::Key_F1)) {
+                action->trigger();
+            }
+        }
+        const auto openWindows = [] {
+            int open = 0;
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                open += top->isVisible() ? 1 : 0;
+            }
+            return open;
+        };
+        QCOMPARE(openWindows(), 3);  // main, progress, manual
+        w.window->close();
+        QCOMPARE(openWindows(), 0);
     }
 
     // The system's reasons read in Japanese, its own words kept after them.
