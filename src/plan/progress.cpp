@@ -2,9 +2,11 @@
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "goal/goal_rules.h"
+#include "ledger/text_formats.h"
 #include "plan/plan_model.h"
 
 namespace hibi {
@@ -50,21 +52,15 @@ void countRuns(const std::vector<qint64>& days, qint64 today, ProgressFigures& f
     }
 }
 
-// The per-day series from start to today.
+// The per-day series from start to today (the plan's through its first week).
 void fillSeries(const QList<LedgerRecord>& records, const QList<Amount>& totals,
-                const std::vector<qint64>& recordDays, const std::vector<qint64>& distinct,
-                ProgressFigures& f) {
+                const std::vector<qint64>& recordDays, ProgressFigures& f) {
     const qint64 first = f.start.toJulianDay();
-    const size_t length = static_cast<size_t>(f.dayNumber);
-    f.planSeries.resize(length);
-    for (size_t k = 0; k < length; ++k) {
+    const auto length = static_cast<size_t>(f.dayNumber);
+    f.planSeries.resize(std::max<size_t>(length, kFirstWeek));
+    for (size_t k = 0; k < f.planSeries.size(); ++k) {
         const auto n = static_cast<std::int64_t>(k) + 1;
         f.planSeries[k] = n * (n + 1) / 2;
-    }
-    f.missed.assign(length, false);
-    for (size_t k = 0; k + 1 < length; ++k) {
-        f.missed[k] =
-            !std::binary_search(distinct.begin(), distinct.end(), first + static_cast<qint64>(k));
     }
     if (!f.hasRecords) {
         return;
@@ -86,6 +82,59 @@ void fillSeries(const QList<LedgerRecord>& records, const QList<Amount>& totals,
             f.savedSeries[k] = f.savedSeries[k - 1];
         }
     }
+}
+
+// The last milestone day before day; 0 when there is none.
+qint64 milestoneBefore(qint64 day) {
+    if (day <= 100) {
+        return 0;
+    }
+    return std::max({qint64{100}, (day - 1) / 365 * 365, (day - 1) / 1000 * 1000});
+}
+
+// The first day number whose plan total exceeds yen.
+qint64 firstDayAbove(std::int64_t yen) {
+    if (yen < 1) {
+        return 1;
+    }
+    // Every amount is below 10^15 yen, so n stays below 10^8 and n(n + 1) fits.
+    auto n = static_cast<qint64>((std::sqrt(8.0 * static_cast<double>(yen) + 1.0) - 1.0) / 2.0);
+    auto total = [](qint64 m) { return m * (m + 1) / 2; };
+    while (n > 0 && total(n) > yen) {
+        --n;
+    }
+    while (total(n) <= yen) {
+        ++n;
+    }
+    return n;
+}
+
+std::optional<Milestone> milestoneOn(qint64 day, const ProgressFigures& f) {
+    Milestone m;
+    m.day = day;
+    m.date = f.start.addDays(day - 1);
+    if (!triangle(day, m.amount)) {
+        return std::nullopt;
+    }
+    return m;
+}
+
+Milestones milestonesOf(const ProgressFigures& f) {
+    Milestones out;
+    const qint64 next = milestoneAfter(firstDayAbove(f.saved.units() / Amount::kScale) - 1);
+    out.next = milestoneOn(next, f);
+    if (const qint64 before = milestoneBefore(next); before > 0) {
+        out.reached = milestoneOn(before, f);
+    }
+    if (out.reached) {
+        const std::int64_t yen = out.reached->amount.units() / Amount::kScale;
+        const auto at = std::find_if(f.savedSeries.begin(), f.savedSeries.end(),
+                                     [yen](std::int64_t saved) { return saved >= yen; });
+        if (at != f.savedSeries.end()) {
+            out.reached->reachedOn = f.start.addDays(at - f.savedSeries.begin());
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -127,6 +176,10 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     f.dayNumber = now - first + 1;
     f.saved = totals.isEmpty() ? Amount() : totals.last();
     f.plannedInRange = triangle(f.dayNumber, f.planned);
+    qint64 shortfall = 0;
+    f.shortfallInRange =
+        f.plannedInRange && !__builtin_sub_overflow(f.planned.units(), f.saved.units(), &shortfall);
+    f.shortfall = Amount::fromUnits(shortfall);
 
     f.daysWithDeposit = static_cast<qint64>(distinct.size());
     if (f.dayNumber > 1) {
@@ -144,16 +197,134 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
         f.goalDate = f.start.addDays(goalDays.value() - 1);
     }
 
+    f.days = PlanDays(recordDays, records, f.start, today, kMaxChartDays);
     if (f.dayNumber > kMaxChartDays) {
         f.chartTooLong = true;
     } else if (f.dayNumber >= 1) {
-        fillSeries(records, totals, recordDays, distinct, f);
+        fillSeries(records, totals, recordDays, f);
     }
+    f.milestones = milestonesOf(f);
     return f;
+}
+
+qint64 milestoneAfter(qint64 day) {
+    const qint64 from = std::max<qint64>(day, 0);
+    const qint64 year = (from / 365 + 1) * 365;
+    const qint64 thousand = (from / 1000 + 1) * 1000;
+    return std::min({from < 100 ? qint64{100} : year, year, thousand});
+}
+
+AxisScale axisScale(std::int64_t smallest, std::int64_t largest) {
+    smallest = std::min<std::int64_t>(smallest, 0);
+    largest = std::max<std::int64_t>(largest, 0);
+    // Two to five steps over the values, then one more above the largest.
+    const double raw =
+        std::max((static_cast<double>(largest) - static_cast<double>(smallest)) / 5.0, 1.0);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    AxisScale scale;
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        scale.step = std::llround(factor * power);
+        if (static_cast<double>(scale.step) >= raw) {
+            break;
+        }
+    }
+    scale.high = (largest / scale.step + 1) * scale.step;
+    scale.low = smallest < 0 ? -((-smallest + scale.step - 1) / scale.step) * scale.step : 0;
+    return scale;
 }
 
 ProgressFigures progressFigures(const PlanModel& plan, const QDate& today) {
     return progressFigures(plan.records(), plan.runningTotals(), plan.goalDays(), today);
+}
+
+namespace {
+
+QString yen(std::int64_t value) {
+    return moneyText(Amount::fromUnits(value * Amount::kScale));
+}
+
+QString gapText(std::int64_t shortfall) {
+    return gapText(Amount::fromUnits(shortfall * Amount::kScale));
+}
+
+}  // namespace
+
+QString gapText(Amount shortfall) {
+    if (shortfall == Amount()) {
+        return QStringLiteral("差なし");
+    }
+    return shortfall > Amount()
+               ? moneyText(shortfall) + QStringLiteral(" 不足")
+               : moneyText(Amount::fromUnits(-shortfall.units())) + QStringLiteral(" 先行");
+}
+
+QString chartSpanText(const ProgressFigures& f, qint64 from, qint64 to) {
+    const auto total = static_cast<qint64>(f.planSeries.size());
+    if (total == 0) {
+        return QString();
+    }
+    from = std::clamp<qint64>(from, 0, total - 1);
+    to = std::clamp<qint64>(to, from + 1, total);
+    const qint64 last = to - 1;
+    QString text = to - from == 1 ? dayDescription(f.days.info(f.start.addDays(from)), f.today)
+                                  : dateText(f.start.addDays(from)) + QStringLiteral("〜") +
+                                        dateText(f.start.addDays(last));
+    text += QStringLiteral("\n計画の累計 ") + yen(f.planSeries[static_cast<size_t>(last)]);
+    if (last < static_cast<qint64>(f.savedSeries.size())) {
+        const std::int64_t saved = f.savedSeries[static_cast<size_t>(last)];
+        text += QStringLiteral("、貯金の累計 ") + yen(saved) + QStringLiteral("（") +
+                gapText(f.planSeries[static_cast<size_t>(last)] - saved) + QStringLiteral("）");
+    }
+    if (to - from == 1) {
+        return text;
+    }
+    constexpr int kListed = 6;
+    QStringList missed;
+    qint64 count = 0;
+    for (qint64 k = from; k < to; ++k) {
+        const DayKind kind = f.days.kindAt(k);
+        if (kind != DayKind::PaidLate && kind != DayKind::Unpaid) {
+            continue;
+        }
+        if (++count <= kListed) {
+            const DayInfo day = f.days.info(f.start.addDays(k));
+            missed << QStringLiteral("・") + dateText(day.date) + QStringLiteral("（") +
+                          weekdayText(day.date) + QStringLiteral("） ") +
+                          (kind == DayKind::Unpaid
+                               ? QStringLiteral("未入金")
+                               : dateText(day.paidOn) + QStringLiteral("に入金"));
+        }
+    }
+    if (count > 0) {
+        text += QStringLiteral("\n入金しなかった日 %1日\n").arg(count) + missed.join(u'\n');
+        if (count > kListed) {
+            text += QStringLiteral("\n・ほか %1日").arg(count - kListed);
+        }
+    }
+    return text;
+}
+
+QString chartSummary(const ProgressFigures& f) {
+    if (f.planSeries.empty()) {
+        return QStringLiteral("グラフに描ける日がありません。");
+    }
+    const auto days = static_cast<qint64>(f.planSeries.size());
+    QString text = QStringLiteral("%1から%2まで、%3日間。")
+                       .arg(dateText(f.start), dateText(f.start.addDays(days - 1)))
+                       .arg(days);
+    if (f.savedSeries.empty()) {
+        return text + QStringLiteral("入金の記録はまだありません。計画の累計は%1日目に %2 です。")
+                          .arg(days)
+                          .arg(yen(f.planSeries.back()));
+    }
+    const DayCounts counts = f.days.counts(f.start, f.today);
+    return text + QStringLiteral(
+                      "今日の計画の累計 %1、貯金の累計 %2（%3）。"
+                      "入金しなかった日 %4日、うち未入金 %5日。")
+                      .arg(yen(f.planSeries[f.savedSeries.size() - 1]), yen(f.savedSeries.back()),
+                           gapText(f.planSeries[f.savedSeries.size() - 1] - f.savedSeries.back()))
+                      .arg(counts.paidLate + counts.unpaid)
+                      .arg(counts.unpaid);
 }
 
 }  // namespace hibi

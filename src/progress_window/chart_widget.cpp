@@ -1,12 +1,13 @@
 #include "progress_window/chart_widget.h"
 
+#include <QHelpEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPolygonF>
+#include <QToolTip>
 #include <algorithm>
-#include <cmath>
 
 #include "ledger/text_formats.h"
+#include "progress_window/day_colours.h"
 #include "ui_common/layout.h"
 
 namespace hibi {
@@ -15,215 +16,99 @@ namespace {
 
 const QColor kPlanColour(0x33, 0x66, 0xCC);
 const QColor kSavedColour(0xE0, 0x7B, 0x00);
-const QColor kMissedColour(0xD0, 0x20, 0x20);
+const QColor kGapFill(0xD0, 0x30, 0x30, 60);
+const QColor kGapLine(0xB0, 0x30, 0x30);
 const QColor kGridColour(0xD8, 0xD8, 0xD0);
 
-constexpr int kTickLength = 5;
+constexpr int kMarkHeight = 9;
 
-// A round step for about four intervals over span yen: 1, 2 or 5 times a
-// power of ten.
-std::int64_t niceStep(std::int64_t span) {
-    const double raw = std::max<double>(static_cast<double>(span) / 4.0, 1.0);
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-        if (factor * power >= raw) {
-            return static_cast<std::int64_t>(factor * power);
-        }
-    }
-    return static_cast<std::int64_t>(10.0 * power);
+QString yenText(std::int64_t yen) {
+    return moneyText(Amount::fromUnits(yen * Amount::kScale));
 }
 
-// One pixel column's share of the series: the plan at its last day, the
-// saved line's lowest and highest values, and whether a day was missed.
+// One pixel column's share of the days (one day where the days are fewer):
+// the plan at its last day, the savings' and the gap's range, and its
+// worst missed day.
 struct Column {
+    qint64 k0 = 0;  // days k0..k1 - 1
+    qint64 k1 = 0;
     double x = 0;
     std::int64_t plan = 0;
+    bool past = false;  // holds a day up to today with a saved total
     std::int64_t savedLow = 0;
     std::int64_t savedHigh = 0;
-    bool missed = false;
+    std::int64_t gapHigh = 0;
+    DayKind mark = DayKind::Outside;
 };
 
-// The series thinned to at most one column per pixel of width (one per day
-// when the days are fewer).
 std::vector<Column> columns(const ProgressFigures& f, double left, double width) {
-    const auto days = static_cast<std::int64_t>(f.planSeries.size());
-    const auto pixels = std::max<std::int64_t>(static_cast<std::int64_t>(width), 1);
-    const std::int64_t count = std::min(days, pixels);
-    const bool saved = !f.savedSeries.empty();
+    const auto days = static_cast<qint64>(f.planSeries.size());
+    const auto saved = static_cast<qint64>(f.savedSeries.size());
+    const qint64 count = std::min(days, std::max<qint64>(static_cast<qint64>(width), 1));
     std::vector<Column> out(static_cast<size_t>(count));
-    for (std::int64_t c = 0; c < count; ++c) {
-        const std::int64_t k0 = c * days / count;
-        const std::int64_t k1 = std::max((c + 1) * days / count, k0 + 1);
+    for (qint64 c = 0; c < count; ++c) {
         Column& col = out[static_cast<size_t>(c)];
-        // A plan of one day stands in the middle.
-        const double at =
-            days > 1 ? static_cast<double>(k1 - 1) / static_cast<double>(days - 1) : 0.5;
-        col.x = left + at * width;
-        col.plan = f.planSeries[static_cast<size_t>(k1 - 1)];
-        col.savedLow = saved ? f.savedSeries[static_cast<size_t>(k0)] : 0;
-        col.savedHigh = col.savedLow;
-        for (std::int64_t k = k0; k < k1; ++k) {
-            const auto i = static_cast<size_t>(k);
-            col.missed = col.missed || f.missed[i];
-            if (saved) {
-                col.savedLow = std::min(col.savedLow, f.savedSeries[i]);
-                col.savedHigh = std::max(col.savedHigh, f.savedSeries[i]);
+        col.k0 = c * days / count;
+        col.k1 = std::max((c + 1) * days / count, col.k0 + 1);
+        col.x = left + (static_cast<double>(c) + 0.5) * width / static_cast<double>(count);
+        col.plan = f.planSeries[static_cast<size_t>(col.k1 - 1)];
+        col.past = col.k0 < saved;
+        if (col.past) {
+            col.savedLow = col.savedHigh = f.savedSeries[static_cast<size_t>(col.k0)];
+            col.gapHigh = f.planSeries[static_cast<size_t>(col.k0)] - col.savedLow;
+        }
+        for (qint64 k = col.k0; k < col.k1; ++k) {
+            const DayKind kind = f.days.kindAt(k);
+            if (kind == DayKind::Unpaid ||
+                (kind == DayKind::PaidLate && col.mark != DayKind::Unpaid)) {
+                col.mark = kind;
+            }
+            if (k < saved) {
+                const std::int64_t s = f.savedSeries[static_cast<size_t>(k)];
+                col.savedLow = std::min(col.savedLow, s);
+                col.savedHigh = std::max(col.savedHigh, s);
+                col.gapHigh = std::max(col.gapHigh, f.planSeries[static_cast<size_t>(k)] - s);
             }
         }
     }
     return out;
 }
 
-// A series' line; a single day is a dot.
-void drawLine(QPainter& p, const QPolygonF& points, const QColor& colour) {
-    p.setPen(QPen(colour, 2));
-    p.setBrush(colour);
-    if (points.size() == 1) {
-        p.drawEllipse(points.first(), 3, 3);
-    } else {
-        p.drawPolyline(points);
-    }
+double yOf(const QRectF& plot, const AxisScale& scale, std::int64_t v) {
+    return plot.bottom() - static_cast<double>(v - scale.low) /
+                               static_cast<double>(scale.high - scale.low) * plot.height();
 }
 
-void drawLegendEntry(QPainter& p, QPoint at, const QColor& colour, bool tick, const QString& text) {
+// Grid lines and amounts at every step that leaves room for its text.
+void drawScale(QPainter& p, const QRectF& plot, const AxisScale& scale, int labelWidth) {
     const QFontMetrics metrics = p.fontMetrics();
-    const int mid = at.y() + metrics.height() / 2;
-    p.setPen(QPen(colour, tick ? 1.5 : 2.5));
-    if (tick) {
-        for (int x = at.x() + 4; x <= at.x() + 20; x += 4) {
-            p.drawLine(x, mid - 4, x, mid + 4);
-        }
-    } else {
-        p.drawLine(at.x(), mid, at.x() + 24, mid);
-    }
-    p.setPen(Qt::black);
-    p.drawText(at.x() + 30, at.y() + metrics.ascent(), text);
-}
-
-}  // namespace
-
-ProgressChart::ProgressChart(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-}
-
-void ProgressChart::setFigures(ProgressFigures&& figures) {
-    figures_ = std::move(figures);
-    update();
-}
-
-void ProgressChart::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
-    const QFontMetrics metrics = p.fontMetrics();
-    const ProgressFigures& f = figures_;
-    if (f.planSeries.empty()) {
-        p.drawText(rect(), Qt::AlignCenter,
-                   f.chartTooLong ? QStringLiteral("期間が長すぎてグラフを描けません。")
-                                  : QStringLiteral("グラフに描ける日がありません。"));
-        return;
-    }
-
-    // The vertical scale: from 0 (or the lowest saved total) to a round
-    // amount above the highest value.
-    std::int64_t low = 0;
-    std::int64_t high = f.planSeries.back();
-    if (!f.savedSeries.empty()) {
-        const auto [lo, hi] = std::minmax_element(f.savedSeries.begin(), f.savedSeries.end());
-        low = std::min(low, *lo);
-        high = std::max(high, *hi);
-    }
-    const std::int64_t step = niceStep(high - low);
-    low = low < 0 ? -((-low + step - 1) / step) * step : 0;
-    // At least four steps, so that a short plan does not fill the height at once.
-    high = std::max((high + step - 1) / step * step, low + 4 * step);
-
-    int labelWidth = 0;
-    for (std::int64_t v = low; v <= high; v += step) {
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(moneyText(Amount::fromYen(v))));
-    }
-    const QRectF plot(labelWidth + 12, metrics.height() / 2 + 4, width() - labelWidth - 24,
-                      height() - metrics.height() * 2 - 12);
-    if (plot.width() < 10 || plot.height() < 10) {
-        return;
-    }
-    auto yOf = [&](std::int64_t v) {
-        return plot.bottom() -
-               static_cast<double>(v - low) / static_cast<double>(high - low) * plot.height();
-    };
-
-    p.fillRect(plot, kIvory);
-    for (std::int64_t v = low; v <= high; v += step) {
-        const double y = yOf(v);
+    const std::int64_t steps = (scale.high - scale.low) / scale.step;
+    const std::int64_t every = std::max<std::int64_t>(
+        1, (steps * metrics.height() + static_cast<std::int64_t>(plot.height()) - 1) /
+               std::max<std::int64_t>(static_cast<std::int64_t>(plot.height()), 1));
+    for (std::int64_t i = 0; i <= steps; ++i) {
+        const std::int64_t v = scale.low + i * scale.step;
+        const double y = yOf(plot, scale, v);
         p.setPen(kGridColour);
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(0, y - metrics.height() / 2.0, labelWidth + 6, metrics.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, moneyText(Amount::fromYen(v)));
-    }
-
-    const std::vector<Column> cols = columns(f, plot.left(), plot.width());
-    bool anyMissed = false;
-    p.setPen(QPen(kMissedColour, 1));
-    for (const Column& col : cols) {
-        if (col.missed) {
-            anyMissed = true;
-            p.drawLine(QPointF(col.x, plot.bottom() - kTickLength), QPointF(col.x, plot.bottom()));
+        if (i % every == 0 || v == 0) {
+            p.setPen(Qt::black);
+            p.drawText(QRectF(0, y - metrics.height() / 2.0, labelWidth + 6, metrics.height()),
+                       Qt::AlignRight | Qt::AlignVCenter, yenText(v));
         }
     }
+}
 
-    p.setRenderHint(QPainter::Antialiasing);
-    QPolygonF plan;
-    QPolygonF saved;
-    plan.reserve(static_cast<qsizetype>(cols.size()));
-    saved.reserve(static_cast<qsizetype>(cols.size() * 2));
-    for (const Column& col : cols) {
-        plan << QPointF(col.x, yOf(col.plan));
-        saved << QPointF(col.x, yOf(col.savedLow));
-        if (col.savedHigh != col.savedLow) {
-            saved << QPointF(col.x, yOf(col.savedHigh));
-        }
-    }
-    drawLine(p, plan, kPlanColour);
-    if (!f.savedSeries.empty()) {
-        drawLine(p, saved, kSavedColour);
-    }
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setBrush(Qt::NoBrush);
+struct LegendEntry {
+    QColor colour;
+    enum Kind { Line, Band, Mark } kind;
+    QString text;
+};
 
-    // Axes, and the first, middle and last dates below.
-    p.setPen(Qt::black);
-    p.drawLine(plot.bottomLeft(), plot.bottomRight());
-    p.drawLine(plot.bottomLeft(), plot.topLeft());
-    const double textTop = plot.bottom() + 4;
-    const qint64 days = static_cast<qint64>(f.planSeries.size());
-    p.drawText(QRectF(plot.left(), textTop, plot.width(), metrics.height()),
-               days > 1 ? Qt::AlignLeft : Qt::AlignHCenter, dateText(f.start));
-    if (days > 1) {
-        p.drawText(QRectF(plot.left(), textTop, plot.width(), metrics.height()), Qt::AlignRight,
-                   dateText(f.today));
-        const QString middle = dateText(f.start.addDays((days - 1) / 2));
-        if (metrics.horizontalAdvance(middle) * 3 + 40 < plot.width() && days > 2) {
-            p.drawText(QRectF(plot.left(), textTop, plot.width(), metrics.height()),
-                       Qt::AlignHCenter, middle);
-        }
-    }
-
-    // The legend, in the top left corner, which the lines reach last.
-    struct Entry {
-        QColor colour;
-        bool tick;
-        QString text;
-    };
-    std::vector<Entry> legend{{kPlanColour, false, QStringLiteral("計画の累計")}};
-    if (!f.savedSeries.empty()) {
-        legend.push_back({kSavedColour, false, QStringLiteral("貯金の累計")});
-    }
-    if (anyMissed) {
-        legend.push_back({kMissedColour, true, QStringLiteral("入金しなかった日")});
-    }
+void drawLegend(QPainter& p, const QRectF& plot, const std::vector<LegendEntry>& legend) {
+    const QFontMetrics metrics = p.fontMetrics();
     int textWidth = 0;
-    for (const Entry& entry : legend) {
+    for (const LegendEntry& entry : legend) {
         textWidth = std::max(textWidth, metrics.horizontalAdvance(entry.text));
     }
     const int lineHeight = metrics.height() + 2;
@@ -231,10 +116,262 @@ void ProgressChart::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(at - QPoint(6, 4),
                      QSize(textWidth + 42, lineHeight * static_cast<int>(legend.size()) + 6)),
                kIvory);
-    for (const Entry& entry : legend) {
-        drawLegendEntry(p, at, entry.colour, entry.tick, entry.text);
+    for (const LegendEntry& entry : legend) {
+        const int mid = at.y() + metrics.height() / 2;
+        if (entry.kind == LegendEntry::Line) {
+            p.setPen(QPen(entry.colour, 2.5));
+            p.drawLine(at.x(), mid, at.x() + 24, mid);
+        } else if (entry.kind == LegendEntry::Band) {
+            p.fillRect(QRect(at.x(), mid - 5, 24, 10), entry.colour);
+        } else {
+            p.fillRect(QRect(at.x() + 9, mid - kMarkHeight / 2, 5, kMarkHeight), entry.colour);
+        }
+        p.setPen(Qt::black);
+        p.drawText(at.x() + 30, at.y() + metrics.ascent(), entry.text);
         at.ry() += lineHeight;
     }
+}
+
+}  // namespace
+
+struct ProgressChart::Frame {
+    QRectF main;
+    QRectF marks;
+    QRectF gap;
+    double dateTop = 0;
+    int labelWidth = 0;
+};
+
+ProgressChart::ProgressChart(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void ProgressChart::setFigures(std::shared_ptr<const ProgressFigures> figures) {
+    figures_ = std::move(figures);
+    const ProgressFigures& f = *figures_;
+    if (!f.planSeries.empty()) {
+        std::int64_t low = 0;
+        std::int64_t high = f.planSeries.back();
+        std::int64_t gapLow = 0;
+        std::int64_t gapHigh = 0;
+        for (size_t k = 0; k < f.savedSeries.size(); ++k) {
+            low = std::min(low, f.savedSeries[k]);
+            high = std::max(high, f.savedSeries[k]);
+            gapLow = std::min(gapLow, f.planSeries[k] - f.savedSeries[k]);
+            gapHigh = std::max(gapHigh, f.planSeries[k] - f.savedSeries[k]);
+        }
+        mainScale_ = axisScale(low, high);
+        gapScale_ = axisScale(gapLow, gapHigh);
+    }
+    update();
+}
+
+ProgressChart::Frame ProgressChart::frame() const {
+    const QFontMetrics metrics = fontMetrics();
+    Frame fr;
+    for (const AxisScale& scale : {mainScale_, gapScale_}) {
+        for (const std::int64_t v : {scale.low, scale.high}) {
+            fr.labelWidth = std::max(fr.labelWidth, metrics.horizontalAdvance(yenText(v)));
+        }
+    }
+    const double left = fr.labelWidth + 12;
+    const double plotWidth = width() - left - 16;
+    const double top = metrics.height() / 2.0 + 4;
+    const double dates = metrics.height() + 6;
+    const double room = height() - top - dates - kMarkHeight - 18;
+    const double mainHeight = room * 0.68;
+    fr.main = QRectF(left, top, plotWidth, mainHeight);
+    fr.marks = QRectF(left, fr.main.bottom() + 4, plotWidth, kMarkHeight);
+    fr.gap = QRectF(left, fr.marks.bottom() + 14, plotWidth, room - mainHeight);
+    fr.dateTop = fr.gap.bottom() + 4;
+    return fr;
+}
+
+bool ProgressChart::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip || !figures_ || figures_->planSeries.empty()) {
+        return QWidget::event(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const Frame fr = frame();
+    const QPointF pos = help->pos();
+    if (pos.x() < fr.main.left() || pos.x() >= fr.main.right() || pos.y() < fr.main.top() ||
+        pos.y() > fr.gap.bottom()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const std::vector<Column> cols = columns(*figures_, fr.main.left(), fr.main.width());
+    const auto count = static_cast<qint64>(cols.size());
+    qint64 c = std::clamp<qint64>(static_cast<qint64>((pos.x() - fr.main.left()) / fr.main.width() *
+                                                      static_cast<double>(count)),
+                                  0, count - 1);
+    // On the marks, the nearest marked column within a few pixels.
+    if (fr.marks.adjusted(0, -4, 0, 4).contains(pos) &&
+        cols[static_cast<size_t>(c)].mark == DayKind::Outside) {
+        for (qint64 d = 1; d <= 3; ++d) {
+            if (c + d < count && cols[static_cast<size_t>(c + d)].mark != DayKind::Outside) {
+                c += d;
+                break;
+            }
+            if (c - d >= 0 && cols[static_cast<size_t>(c - d)].mark != DayKind::Outside) {
+                c -= d;
+                break;
+            }
+        }
+    }
+    const Column& col = cols[static_cast<size_t>(c)];
+    QToolTip::showText(help->globalPos(), chartSpanText(*figures_, col.k0, col.k1), this);
+    return true;
+}
+
+void ProgressChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    if (!figures_ || figures_->planSeries.empty()) {
+        p.drawText(rect(), Qt::AlignCenter,
+                   figures_ && figures_->chartTooLong
+                       ? QStringLiteral("期間が長すぎてグラフを描けません。")
+                       : QStringLiteral("グラフに描ける日がありません。"));
+        return;
+    }
+    const ProgressFigures& f = *figures_;
+    const QFontMetrics metrics = p.fontMetrics();
+    const Frame fr = frame();
+    if (fr.main.width() < 10 || fr.main.height() < 10 || fr.gap.height() < 10) {
+        return;
+    }
+    const std::vector<Column> cols = columns(f, fr.main.left(), fr.main.width());
+    const bool hasSaved = !f.savedSeries.empty();
+
+    p.fillRect(fr.main, kIvory);
+    p.fillRect(fr.gap, kIvory);
+    drawScale(p, fr.main, mainScale_, fr.labelWidth);
+    if (hasSaved) {
+        drawScale(p, fr.gap, gapScale_, fr.labelWidth);
+    }
+
+    // The lines, the gap between them shaded, and the gap on its own below.
+    QPolygonF planPast;
+    QPolygonF planAhead;
+    QPolygonF saved;
+    QPolygonF band;
+    QPolygonF gap;
+    std::vector<QPointF> savedLast;
+    const double gapZero = yOf(fr.gap, gapScale_, 0);
+    for (const Column& col : cols) {
+        const QPointF plan(col.x, yOf(fr.main, mainScale_, col.plan));
+        (col.k0 < f.dayNumber ? planPast : planAhead) << plan;
+        if (!col.past) {
+            continue;
+        }
+        saved << QPointF(col.x, yOf(fr.main, mainScale_, col.savedLow));
+        if (col.savedHigh != col.savedLow) {
+            saved << QPointF(col.x, yOf(fr.main, mainScale_, col.savedHigh));
+        }
+        band << plan;
+        savedLast.emplace_back(col.x, yOf(fr.main, mainScale_, col.savedHigh));
+        gap << QPointF(col.x, yOf(fr.gap, gapScale_, col.gapHigh));
+    }
+    if (!planPast.isEmpty() && !planAhead.isEmpty()) {
+        planAhead.prepend(planPast.last());
+    }
+    std::reverse(savedLast.begin(), savedLast.end());
+    for (const QPointF& point : savedLast) {
+        band << point;
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGapFill);
+    p.drawPolygon(band);
+    if (!gap.isEmpty()) {
+        QPolygonF area = gap;
+        area << QPointF(gap.last().x(), gapZero) << QPointF(gap.first().x(), gapZero);
+        p.drawPolygon(area);
+        p.setPen(QPen(kGapLine, 1.5));
+        p.drawPolyline(gap);
+    }
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kPlanColour, 2));
+    p.drawPolyline(planPast);
+    p.setPen(QPen(kPlanColour, 2, Qt::DashLine));
+    p.drawPolyline(planAhead);
+    p.setPen(QPen(kSavedColour, 2));
+    p.drawPolyline(saved);
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    // A mark under each missed day (or pixel column holding one).
+    const double markWidth = std::max(2.0, fr.main.width() / static_cast<double>(cols.size()) - 1);
+    bool anyUnpaid = false;
+    bool anyPaidLate = false;
+    for (const Column& col : cols) {
+        if (col.mark != DayKind::Outside) {
+            anyUnpaid = anyUnpaid || col.mark == DayKind::Unpaid;
+            anyPaidLate = anyPaidLate || col.mark == DayKind::PaidLate;
+            p.fillRect(QRectF(col.x - markWidth / 2, fr.marks.top(), markWidth, kMarkHeight),
+                       dayColour(col.mark));
+        }
+    }
+
+    // Today, where the chart runs past it.
+    const auto days = static_cast<qint64>(f.planSeries.size());
+    if (f.dayNumber < days) {
+        const double x = fr.main.left() + (static_cast<double>(f.dayNumber) - 0.5) *
+                                              fr.main.width() / static_cast<double>(days);
+        p.setPen(QPen(Qt::darkGray, 1, Qt::DotLine));
+        p.drawLine(QPointF(x, fr.main.top()), QPointF(x, fr.gap.bottom()));
+        p.setPen(Qt::black);
+        p.drawText(QPointF(x + 4, fr.main.bottom() - 6), QStringLiteral("今日"));
+    }
+
+    // The gap's title and today's value.
+    p.setPen(Qt::black);
+    const QRectF gapCorner = fr.gap.adjusted(8, 4, -8, -4);
+    p.drawText(gapCorner, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("計画との差"));
+    if (hasSaved) {
+        const std::int64_t now = f.planSeries[f.savedSeries.size() - 1] - f.savedSeries.back();
+        const QString text =
+            QStringLiteral("今日 ") + gapText(Amount::fromUnits(now * Amount::kScale));
+        QFont bold = p.font();
+        bold.setBold(true);
+        p.setFont(bold);
+        p.setPen(kGapLine);
+        p.drawText(gapCorner, Qt::AlignRight | Qt::AlignTop, text);
+        p.setFont(font());
+    } else {
+        p.drawText(fr.gap, Qt::AlignCenter, QStringLiteral("入金の記録はまだありません"));
+    }
+
+    // Axes, and the first and last dates below (today's between them).
+    p.setPen(Qt::black);
+    for (const QRectF& plot : {fr.main, fr.gap}) {
+        p.drawLine(plot.bottomLeft(), plot.bottomRight());
+        p.drawLine(plot.bottomLeft(), plot.topLeft());
+    }
+    const QRectF dateRow(fr.main.left(), fr.dateTop, fr.main.width(), metrics.height());
+    const QString first = dateText(f.start);
+    const QString last = dateText(f.start.addDays(days - 1));
+    p.drawText(dateRow, Qt::AlignLeft, first);
+    p.drawText(dateRow, Qt::AlignRight, last);
+    const QString middle = dateText(f.start.addDays((days - 1) / 2));
+    if (f.dayNumber >= days && metrics.horizontalAdvance(middle) * 3 + 40 < dateRow.width()) {
+        p.drawText(dateRow, Qt::AlignHCenter, middle);
+    }
+
+    std::vector<LegendEntry> legend{{kPlanColour, LegendEntry::Line, QStringLiteral("計画の累計")}};
+    if (hasSaved) {
+        legend.push_back({kSavedColour, LegendEntry::Line, QStringLiteral("貯金の累計")});
+        legend.push_back({kGapFill, LegendEntry::Band, QStringLiteral("計画との差")});
+    }
+    if (anyPaidLate) {
+        legend.push_back({dayColour(DayKind::PaidLate), LegendEntry::Mark,
+                          QStringLiteral("入金しなかった日（あとで入金）")});
+    }
+    if (anyUnpaid) {
+        legend.push_back({dayColour(DayKind::Unpaid), LegendEntry::Mark,
+                          QStringLiteral("入金しなかった日（未入金）")});
+    }
+    drawLegend(p, fr.main, legend);
 }
 
 }  // namespace hibi

@@ -4,6 +4,7 @@
 #include "plan/progress.h"
 
 using hibi::Amount;
+using hibi::DayKind;
 using hibi::Integer;
 using hibi::LedgerRecord;
 using hibi::ProgressFigures;
@@ -26,6 +27,17 @@ Amount yen(qint64 n) {
     return Amount::fromYen(n);
 }
 
+std::vector<DayKind> kinds(const ProgressFigures& f) {
+    std::vector<DayKind> out;
+    for (qint64 k = 0; k < f.days.size(); ++k) {
+        out.push_back(f.days.kindAt(k));
+    }
+    return out;
+}
+
+constexpr DayKind D = DayKind::Deposited, L = DayKind::PaidLate, U = DayKind::Unpaid,
+                  T = DayKind::DueToday;
+
 }  // namespace
 
 class ProgressTest : public QObject {
@@ -37,10 +49,15 @@ class ProgressTest : public QObject {
         QCOMPARE(f.dayNumber, 1);
         QCOMPARE(f.planned, yen(1));
         QCOMPARE(f.daysWithoutDeposit + f.daysWithDeposit + f.currentRun + f.longestRun, 0);
-        QCOMPARE(f.planSeries, std::vector<std::int64_t>{1});
+        // The chart shows the plan's first week, not a single day.
+        QCOMPARE(f.planSeries, (std::vector<std::int64_t>{1, 3, 6, 10, 15, 21, 28}));
         QVERIFY(f.savedSeries.empty());
-        QCOMPARE(f.missed, std::vector<bool>{false});
+        QCOMPARE(kinds(f), std::vector<DayKind>{T});
         QCOMPARE(f.goalDate, QDate(2010, 3, 31));
+        QVERIFY(!f.milestones.reached);
+        QCOMPARE(f.milestones.next->day, 100);
+        QCOMPARE(f.milestones.next->date, QDate(2009, 7, 9));
+        QCOMPARE(f.milestones.next->amount, yen(5050));
     }
 
     void arrearsPaidLaterStillLeaveTheDaysMissed() {
@@ -54,8 +71,82 @@ class ProgressTest : public QObject {
         QCOMPARE(f.currentRun, 0);
         QCOMPARE(f.longestRun, 2);
         QCOMPARE(f.savedSeries, (std::vector<std::int64_t>{1, 3, 3, 3, 15, 15, 15}));
-        QCOMPARE(f.missed, (std::vector<bool>{false, false, true, true, false, true, false}));
+        QCOMPARE(kinds(f), (std::vector<DayKind>{D, D, L, L, D, U, T}));
         QCOMPARE(f.planSeries.back(), 28);
+        QCOMPARE(f.shortfall, yen(13));
+        QCOMPARE(f.days.info(kStart.addDays(3)).paidOn, kStart.addDays(4));
+    }
+
+    void aDepositPaysTheMissedDaysOldestFirstAsFarAsItGoes() {
+        // Days 2 to 4 missed (2 + 3 + 4 yen owed); day 5's two records hold
+        // 5 + 6: its own 5 pays nothing late, the 6 pays days 2 and 3.
+        const ProgressFigures f = on(6, {{0, 1}, {4, 5}, {4, 6}, {6, 7}});
+        QCOMPARE(kinds(f), (std::vector<DayKind>{D, L, L, U, D, U, D}));
+        QCOMPARE(f.days.info(kStart.addDays(4)).recorded, yen(11));
+        // A deposit short of its own day pays no arrears.
+        QCOMPARE(kinds(on(3, {{0, 1}, {2, 2}, {3, 4}})), (std::vector<DayKind>{D, U, D, D}));
+        const auto counts = f.days.counts(kStart.addDays(-10), kStart.addDays(100));
+        QCOMPARE(counts.deposited + counts.paidLate * 10 + counts.unpaid * 100, 3 + 20 + 200);
+    }
+
+    void aDayReadsAsDateDayNumberAndAmount() {
+        const ProgressFigures f = on(6, {{0, 1}, {1, 2}, {4, 12}});
+        const QDate today = kStart.addDays(6);
+        auto text = [&](int day) {
+            return hibi::dayDescription(f.days.info(kStart.addDays(day)), today);
+        };
+        QCOMPARE(text(0), QStringLiteral("2009年04月01日（水）\n1日目\n入金 ¥1"));
+        QCOMPARE(text(4), QStringLiteral("2009年04月05日（日）\n5日目\n入金 ¥12（この日の分 ¥5）"));
+        QCOMPARE(text(2), QStringLiteral(
+                              "2009年04月03日（金）\n3日目 ¥3\n2009年04月05日に滞納金として入金"));
+        QCOMPARE(text(5), QStringLiteral("2009年04月06日（月）\n6日目 ¥6\n未入金"));
+        QCOMPARE(text(6),
+                 QStringLiteral("2009年04月07日（火） 今日\n7日目 ¥7\nまだ入金していません"));
+        QCOMPARE(text(9), QStringLiteral("2009年04月10日（金）\n10日目 ¥10\nこれからの日"));
+        QCOMPARE(text(-1), QStringLiteral("2009年03月31日（火）\n計画の開始前"));
+    }
+
+    void milestonesFollowTheSavingsNotTheCalendar() {
+        QCOMPARE((std::vector<qint64>{hibi::milestoneAfter(0), hibi::milestoneAfter(100),
+                                      hibi::milestoneAfter(729), hibi::milestoneAfter(730),
+                                      hibi::milestoneAfter(1000), hibi::milestoneAfter(2000)}),
+                 (std::vector<qint64>{100, 365, 730, 1000, 1095, 2190}));
+        // Day 100 missed, paid with day 101: 100日 (¥5,050) is reached on day 101.
+        QList<QPair<int, int>> deposits;
+        for (int day = 0; day < 99; ++day) {
+            deposits.append({day, day + 1});
+        }
+        deposits.append({100, 201});
+        const ProgressFigures f = on(101, deposits);
+        QCOMPARE(f.milestones.reached->day, 100);
+        QCOMPARE(f.milestones.reached->reachedOn, kStart.addDays(100));
+        QCOMPARE(f.milestones.next->day, 365);
+        QCOMPARE(f.milestones.next->date, QDate(2010, 3, 31));
+        QCOMPARE(f.milestones.next->amount, yen(66795));
+        // One yen short of 100日 is not there yet, even long after its day.
+        deposits.last().second = 99;
+        QCOMPARE(on(400, deposits).milestones.next->day, 100);
+        QVERIFY(!on(400, deposits).milestones.reached);
+        // Past 1,000日 (¥500,500): the next is 1,095日, the last reached 1,000日.
+        QCOMPARE(on(0, {{0, 500500}}).milestones.next->day, 1095);
+        QCOMPARE(on(0, {{0, 500500}}).milestones.reached->day, 1000);
+        QCOMPARE(on(0, {{0, 500499}}).milestones.reached->day, 730);
+    }
+
+    void theAxisEndsAtTheFirstRoundStepAboveTheLargestValue() {
+        QCOMPARE(hibi::axisScale(0, 501501).high, 600000);
+        QCOMPARE(hibi::axisScale(0, 28).high, 30);
+        QCOMPARE(hibi::axisScale(0, 600000).high, 800000);
+        for (std::int64_t largest = 1; largest < 2'000'000'000'000; largest = largest * 3 + 7) {
+            for (const std::int64_t smallest : {std::int64_t{0}, -largest / 3}) {
+                const hibi::AxisScale s = hibi::axisScale(smallest, largest);
+                QVERIFY2(s.high > largest && s.high - s.step <= largest,
+                         qPrintable(QString::number(largest)));
+                QVERIFY(s.low <= smallest && s.low + s.step > smallest);
+                const std::int64_t steps = (s.high - s.low) / s.step;
+                QVERIFY2(steps >= 2 && steps <= 7, qPrintable(QString::number(largest)));
+            }
+        }
     }
 
     void twoRecordsOnOneDayCountOnceAndRunsEndTodayOrYesterday() {
