@@ -101,7 +101,7 @@ void drawScale(QPainter& p, const QRectF& plot, const AxisScale& scale, int labe
 
 struct LegendEntry {
     QColor colour;
-    enum Kind { Line, Band, Mark } kind;
+    enum Kind { Line, Dashed, Band, Mark } kind;
     QString text;
 };
 
@@ -118,8 +118,9 @@ void drawLegend(QPainter& p, const QRectF& plot, const std::vector<LegendEntry>&
                kIvory);
     for (const LegendEntry& entry : legend) {
         const int mid = at.y() + metrics.height() / 2;
-        if (entry.kind == LegendEntry::Line) {
-            p.setPen(QPen(entry.colour, 2.5));
+        if (entry.kind == LegendEntry::Line || entry.kind == LegendEntry::Dashed) {
+            p.setPen(QPen(entry.colour, 2.5,
+                          entry.kind == LegendEntry::Dashed ? Qt::DashLine : Qt::SolidLine));
             p.drawLine(at.x(), mid, at.x() + 24, mid);
         } else if (entry.kind == LegendEntry::Band) {
             p.fillRect(QRect(at.x(), mid - 5, 24, 10), entry.colour);
@@ -321,7 +322,7 @@ void ProgressChart::paintEvent(QPaintEvent*) {
         p.setPen(QPen(Qt::darkGray, 1, Qt::DotLine));
         p.drawLine(QPointF(x, fr.main.top()), QPointF(x, fr.gap.bottom()));
         p.setPen(Qt::black);
-        p.drawText(QPointF(x + 4, fr.main.bottom() - 6), QStringLiteral("今日"));
+        p.drawText(QPointF(x + 4, fr.main.center().y()), QStringLiteral("今日"));
     }
 
     // The gap's title and today's value.
@@ -354,11 +355,29 @@ void ProgressChart::paintEvent(QPaintEvent*) {
     p.drawText(dateRow, Qt::AlignLeft, first);
     p.drawText(dateRow, Qt::AlignRight, last);
     const QString middle = dateText(f.start.addDays((days - 1) / 2));
-    if (f.dayNumber >= days && metrics.horizontalAdvance(middle) * 3 + 40 < dateRow.width()) {
+    if (days <= 31) {
+        // A short chart names each day between the first and the last.
+        const double pitch = dateRow.width() / static_cast<double>(days);
+        const double room = metrics.horizontalAdvance(first) + 8;
+        for (qint64 k = 1; k + 1 < days; ++k) {
+            const double x = dateRow.left() + (static_cast<double>(k) + 0.5) * pitch;
+            if (x - dateRow.left() > room && dateRow.right() - x > room) {
+                p.drawText(QRectF(x - pitch / 2, dateRow.top(), pitch, dateRow.height()),
+                           Qt::AlignHCenter, dayOfMonthText(f.start.addDays(k)));
+            }
+        }
+    } else if (metrics.horizontalAdvance(middle) * 3 + 40 < dateRow.width()) {
         p.drawText(dateRow, Qt::AlignHCenter, middle);
     }
 
-    std::vector<LegendEntry> legend{{kPlanColour, LegendEntry::Line, QStringLiteral("計画の累計")}};
+    std::vector<LegendEntry> legend;
+    if (f.dayNumber > 1) {
+        legend.push_back({kPlanColour, LegendEntry::Line, QStringLiteral("計画の累計")});
+    }
+    if (f.dayNumber < days) {
+        legend.push_back(
+            {kPlanColour, LegendEntry::Dashed, QStringLiteral("これからの計画の累計")});
+    }
     if (hasSaved) {
         legend.push_back({kSavedColour, LegendEntry::Line, QStringLiteral("貯金の累計")});
         legend.push_back({kGapFill, LegendEntry::Band, QStringLiteral("計画との差")});
