@@ -106,6 +106,23 @@ class ProgressTest : public QObject {
         QCOMPARE(text(-1), QStringLiteral("2009年03月31日（火）\n計画の開始前"));
     }
 
+    void theChartTellsASpanByItsMissedDaysAndTheGap() {
+        // Days 2 to 9 missed and paid with day 10; today, day 12, is not yet paid.
+        const ProgressFigures f = on(11, {{0, 1}, {9, 54}, {10, 11}});
+        const QString span = hibi::chartSpanText(f, 0, 10);
+        QVERIFY2(span.startsWith(QStringLiteral(
+                     "2009年04月01日〜2009年04月10日\n計画の累計 ¥55、貯金の累計 ¥55（差なし）\n"
+                     "入金しなかった日 8日\n・2009年04月02日（木） 2009年04月10日に入金\n")),
+                 qPrintable(span));
+        QVERIFY2(span.endsWith(
+                     QStringLiteral("\n・2009年04月07日（火） 2009年04月10日に入金\n・ほか 2日")),
+                 qPrintable(span));
+        QCOMPARE(hibi::chartSpanText(f, 11, 12),
+                 QStringLiteral("2009年04月12日（日） 今日\n12日目 ¥12\nまだ入金していません\n"
+                                "計画の累計 ¥78、貯金の累計 ¥66（¥12 不足）"));
+        QCOMPARE(hibi::gapText(on(1, {{0, 10}}).shortfall), QStringLiteral("¥7 先行"));
+    }
+
     void milestonesFollowTheSavingsNotTheCalendar() {
         QCOMPARE((std::vector<qint64>{hibi::milestoneAfter(0), hibi::milestoneAfter(100),
                                       hibi::milestoneAfter(729), hibi::milestoneAfter(730),
