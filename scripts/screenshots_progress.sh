@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb with a faked date over ledgers of one
-# year, of 3,000 days and with no record, and saves pictures of the progress
+# year, of 3,000 and 32,766 days and with no record, and saves pictures of the progress
 # window: the calendar, the year list, the chart with a tooltip on a missed
 # day, and the chart of a plan not yet begun.
 # Usage: scripts/screenshots_progress.sh [BUILD_DIR] [OUT_DIR]
@@ -119,6 +119,14 @@ xdotool key Return  # keeps the newest year
 sleep 0.5
 xdotool key --clearmodifiers alt+g
 shoot "$id" "$out/progress_chart_3000.png"
+stop_app
+
+# The longest plan a ledger holds: 32,766 days.
+ledger 32766 "$work/full"
+open_progress "$work/full"
+shoot "$id" "$out/progress_calendar_32766.png"
+xdotool key --clearmodifiers alt+g
+shoot "$id" "$out/progress_chart_32766.png"
 stop_app
 
 # No record yet: the chart shows the plan's first week.
