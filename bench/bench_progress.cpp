@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "ledger/ledger_codec.h"
@@ -20,6 +21,14 @@
 #include "progress_window/progress_window.h"
 
 namespace {
+
+// The process's processor time: on a busy machine the wall clock also
+// counts the time others had the processor.
+double cpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
 
 double medianOf(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
@@ -114,10 +123,13 @@ int main(int argc, char* argv[]) {
     std::vector<double> refreshMs;
     std::vector<double> grabMs;
     double firstOpenMs = 0;
+    double firstOpenCpuMs = 0;
+    std::vector<double> openCpuMs;
     qint64 sink = 0;
     QSize size;
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
+        const double cpuBefore = cpuMs();
         timer.start();
         {
             frmProgress window;
@@ -131,8 +143,10 @@ int main(int argc, char* argv[]) {
             grabMs.push_back(static_cast<double>(timer.nsecsElapsed() - refreshed) / 1e6);
         }
         openMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        openCpuMs.push_back(cpuMs() - cpuBefore);
         if (round == 0) {
             firstOpenMs = openMs.back();
+            firstOpenCpuMs = openCpuMs.back();
         }
 
         timer.restart();
@@ -161,6 +175,8 @@ int main(int argc, char* argv[]) {
     std::printf("first open: create, refresh, grab  %.3f, %.3f, %.3f ms\n", createMs[0],
                 refreshMs[0], grabMs[0]);
     std::printf("first open of the run        %.3f ms\n", firstOpenMs);
+    std::printf("processor time: open %.3f ms (median), first open %.3f ms\n", medianOf(openCpuMs),
+                firstOpenCpuMs);
     std::printf("over the floor               %.3f ms (goal: open < 200 ms)\n", open - floor);
     return sink > 0 ? 0 : 1;
 }

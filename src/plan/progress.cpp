@@ -40,6 +40,37 @@ Amount stillToGo(Amount goal, Amount saved) {
     return Amount::fromUnits(std::max<qint64>(units, 0));
 }
 
+// A date text as the program writes it, "YYYY年MM月DD日" in code page 932,
+// read straight from its bytes; nothing for any other form, which is decoded
+// instead. Decoding every date of a full ledger would take most of the
+// window's opening time.
+std::optional<QDate> canonicalDate(QByteArrayView bytes) {
+    static constexpr char kPattern[] =
+        "0000\x94\x4e"
+        "00\x8c\x8e"
+        "00\x93\xfa";
+    if (bytes.size() != 16) {
+        return std::nullopt;
+    }
+    int number[3] = {};
+    int field = 0;
+    for (qsizetype i = 0; i < 16; ++i) {
+        const char expected = kPattern[i];
+        if (expected == '0') {
+            if (bytes[i] < '0' || bytes[i] > '9') {
+                return std::nullopt;
+            }
+            number[field] = number[field] * 10 + (bytes[i] - '0');
+        } else if (bytes[i] != expected) {
+            return std::nullopt;
+        } else if (i == 5 || i == 9) {
+            ++field;
+        }
+    }
+    const QDate date(number[0], number[1], number[2]);
+    return date.isValid() && number[0] != 0 ? std::optional<QDate>(date) : std::nullopt;
+}
+
 // The runs of consecutive days in sorted, distinct Julian day numbers.
 void countRuns(const std::vector<qint64>& days, qint64 today, ProgressFigures& f) {
     qint64 run = 0;
@@ -156,8 +187,12 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     // does) makes the figures of a full ledger several times slower.
     QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
     for (qsizetype i = 0; i < records.size(); ++i) {
-        const QString text = decoder.decode(records[i].dateBytes());
-        if (const auto date = dateFromText(text)) {
+        auto date = canonicalDate(records[i].dateBytes());
+        if (!date) {
+            const QString text = decoder.decode(records[i].dateBytes());
+            date = dateFromText(text);
+        }
+        if (date) {
             recordDays[static_cast<size_t>(i)] = date->toJulianDay();
             distinct.push_back(date->toJulianDay());
             if (!f.start.isValid()) {
@@ -168,7 +203,9 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     if (!f.start.isValid()) {
         f.start = today;
     }
-    std::sort(distinct.begin(), distinct.end());
+    if (!std::is_sorted(distinct.begin(), distinct.end())) {
+        std::sort(distinct.begin(), distinct.end());
+    }
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
 
     const qint64 first = f.start.toJulianDay();

@@ -190,6 +190,21 @@ class ProgressTest : public QObject {
         QCOMPARE(on(2, {{0, 1}, {1, 2}, {2, 3}}, 2).toGo, yen(0));  // past the goal
     }
 
+    void datesAreReadInEveryFormTheLedgerAccepts() {
+        // A one-digit month and day; a date that names no day is no deposit.
+        QStringEncoder encoder(hibi::kLedgerEncoding);
+        const QByteArray bytes = encoder.encode(QStringLiteral(
+            "\"2009年4月1日\",\"07:30:00\",1\r\n\"2009年04月02日\",\"07:30:00\",2\r\n"
+            "\"2009年02月30日\",\"07:30:00\",3\r\n\"2009年04月04日\",\"07:30:00\",6\r\n"));
+        const QList<LedgerRecord> records = hibi::parseLedger(bytes).records;
+        QCOMPARE(records.size(), 4);
+        const ProgressFigures f = hibi::progressFigures(records, hibi::runningTotals(records),
+                                                        Integer::of(365), kStart.addDays(3));
+        QCOMPARE(f.start, kStart);
+        QCOMPARE(f.daysWithDeposit, 3);
+        QCOMPARE(kinds(f), (std::vector<DayKind>{D, D, U, D}));
+    }
+
     void planTotalOverAFullLedger() {
         const ProgressFigures f = on(32765, {{0, 1}});
         QCOMPARE(f.planned, yen(qint64{32766} * 32767 / 2));
