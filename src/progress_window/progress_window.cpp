@@ -187,6 +187,7 @@ QWidget* frmProgress::calendarPage() {
                                   "（PageUp/PageDown で1年、Home で開始日、End で今日）。"),
                    page);
     hint->setObjectName(QStringLiteral("lblTsukaikata"));
+    hint->setAccessibleName(QStringLiteral("カレンダーの使い方"));
     hint->setWordWrap(true);
     hibi::setTextColour(hint, QColor(0x60, 0x60, 0x60));
     layout->addSpacing(8);
