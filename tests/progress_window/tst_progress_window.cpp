@@ -1,7 +1,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include "plan/plan_model.h"
@@ -60,6 +62,20 @@ class ProgressWindowTest : public QObject {
         QVERIFY(window_.findChild<QLabel*>(QStringLiteral("lblErandaHi"))
                     ->text()
                     .startsWith(QStringLiteral("2010年03月11日（木）　435日目")));
+    }
+
+    void theChartTellsThePointersDayInATooltip() {
+        auto* tabs = window_.findChild<QTabWidget*>(QStringLiteral("tabKiroku"));
+        tabs->setCurrentIndex(1);
+        auto* chart = window_.findChild<QWidget*>(QStringLiteral("picGraph"));
+        // Near the right end of the plot: a day of the last week.
+        const QPoint at(chart->width() - 18, chart->height() / 3);
+        QHelpEvent help(QEvent::ToolTip, at, chart->mapToGlobal(at));
+        QApplication::sendEvent(chart, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("2011年03月")),
+                 qPrintable(QToolTip::text()));
+        tabs->setCurrentIndex(0);
     }
 
     void escapeAndTheCloseButtonCloseIt() {
