@@ -13,6 +13,7 @@
 #include "goal/goal_file.h"
 #include "ledger/atomic_file.h"
 #include "ledger/ledger_lock.h"
+#include "plan/history_files.h"
 #include "plan/plan_model.h"
 #include "test_support.h"
 
@@ -184,12 +185,15 @@ class NothingLost : public QObject {
                       0666) == 0);
         plan.setFolderMode(0555);
         const int result = asUnprivilegedUser([&] {
-            plan.load(kApril1.addDays(1));
+            // That no copy can be kept is told at the first load of a run only.
+            const bool told =
+                plan.load(kApril1.addDays(1)) == QList{LoadNotice::Kind::NoBackupsHere} &&
+                plan.load(kApril1.addDays(1)).isEmpty();
             const bool deposited =
                 plan.model.deposit(at(kApril1.addDays(1))).kind == DepositOutcome::Kind::Recorded;
             const bool goal = !plan.model.saveGoal(40);
             const auto reset = plan.model.reset(at(kApril1.addDays(1)));
-            return (deposited ? 0 : 1) | (goal ? 0 : 2) |
+            return (deposited ? 0 : 1) | (goal ? 0 : 2) | (told ? 0 : 8) |
                    (!reset.done &&
                             reset.problem->kind == hibi::LedgerFileProblem::Kind::FolderReadOnly
                         ? 0
@@ -324,7 +328,8 @@ class NothingLost : public QObject {
                          DepositOutcome::Kind::NothingDue);
                 QCOMPARE(plan.bytes(), c.ledger);
             } else {
-                QVERIFY(plan.model.schedule().amountDue() > hibi::Amount());
+                // Day 5; the arrears run from the day after the last line's date.
+                QCOMPARE(plan.model.schedule().amountDue(), hibi::Amount::fromYen(5 + 3 + 4));
             }
         }
     }
@@ -346,6 +351,64 @@ class NothingLost : public QObject {
             QCOMPARE(plan.model.deposit(at(kApril1.addDays(2))).kind,
                      DepositOutcome::Kind::Recorded);
         }
+        // Changed since it was offered: left as it is now.
+        Plan plan(text.toUtf8());
+        plan.load(kApril1.addDays(2));
+        writeBytes(plan.file(), "\xEF\xBB\xBF" + text.toUtf8());
+        const hibi::ResetOutcome refused = plan.model.convertFromUtf8(at(kApril1.addDays(2)));
+        QVERIFY(!refused.done &&
+                refused.problem->kind == hibi::LedgerFileProblem::Kind::ChangedOnDisk);
+        QCOMPARE(plan.bytes(), "\xEF\xBB\xBF" + text.toUtf8());
+    }
+
+    // A restore puts the copy back byte for byte after keeping the ledger it
+    // replaces; the list shows the newest first, marks what cannot be
+    // restored and what may have been cut short.
+    void restoreRoundTrip() {
+        const QByteArray old = yenOn(kApril1) + yenOn(kApril1.addDays(1), 2);
+        Plan plan(old);
+        plan.load(kApril1.addDays(3));
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(3))).kind, DepositOutcome::Kind::Recorded);
+        const QByteArray deposited = plan.bytes();
+        const QString folder = plan.model.backups().folderPath() + QLatin1Char('/');
+        writeBytes(folder + "ヒビノボリ_20090301_070000.txt", "garbage\r\n");
+        writeBytes(folder + "ヒビノボリ_20090302_070000.txt",
+                   yenOn(kApril1) + yenOn(kApril1, 12).chopped(3));
+        const QList<hibi::BackupSummary> listed = hibi::backupSummaries(plan.model.backups());
+        QCOMPARE(listed.size(), 3);
+        QCOMPARE(listed[0].entry.fileName, QStringLiteral("ヒビノボリ_20090404_210533.txt"));
+        QVERIFY(listed[0].readable && !listed[0].possiblyCut && listed[0].records == 2);
+        QVERIFY(listed[1].readable && listed[1].possiblyCut);
+        QVERIFY(!listed[2].readable);
+        QVERIFY(!plan.model.restore(listed[2].entry.fileName, at(kApril1.addDays(3), 22)).done);
+
+        const hibi::ResetOutcome restored =
+            plan.model.restore(listed[0].entry.fileName, at(kApril1.addDays(3), 22));
+        QVERIFY(restored.done);
+        QCOMPARE(plan.bytes(), old);
+        QCOMPARE(readBytes(folder + "ヒビノボリ_20090404_220533_復元前.txt"), deposited);
+        QCOMPARE(plan.model.status(), PlanStatus::DueWithArrears);
+    }
+
+    // Names a Mac wrote in decomposed form are the same files, and keep
+    // their names.
+    void decomposedNames() {
+        const QString ledger =
+            QStringLiteral("ヒビノボリ.txt").normalized(QString::NormalizationForm_D);
+        const QString goal =
+            QStringLiteral("目標ヒビノボリ.txt").normalized(QString::NormalizationForm_D);
+        QVERIFY(ledger != QStringLiteral("ヒビノボリ.txt"));
+        Plan plan(QByteArray{});
+        QVERIFY(QFile::remove(plan.file()));
+        writeBytes(plan.dir.filePath(ledger), yenOn(kApril1));
+        writeBytes(plan.dir.filePath(goal), "30\r\n");
+        QVERIFY(plan.load(kApril1.addDays(1)).isEmpty());
+        QCOMPARE(plan.model.records().size(), 1);
+        QCOMPARE(plan.model.loadGoal(), hibi::Integer::of(30));
+        QCOMPARE(plan.model.deposit(at(kApril1.addDays(1))).kind, DepositOutcome::Kind::Recorded);
+        QVERIFY(!plan.model.saveGoal(40));
+        QCOMPARE(QDir(plan.dir.path()).entryList(QDir::Files), (QStringList{ledger, goal}));
+        QCOMPARE(readBytes(plan.dir.filePath(goal)), QByteArray("40\r\n"));
     }
 };
 
