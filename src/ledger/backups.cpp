@@ -66,9 +66,9 @@ Backups::Kept Backups::keep(const QByteArray& content, QFileDevice::Permissions 
     const QFileDevice::Permissions current =
         info.permissions() &
         ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    // A folder an older version made wider is narrowed.
     if (info.exists() && (current & ~folderPermissions)) {
-        QFile::setPermissions(folderPath(),
-                              current & folderPermissions);  // made by an older version
+        QFile::setPermissions(folderPath(), current & folderPermissions);
     }
     const QDir folder(folderPath());
     // Numbered after every copy of that second, so that the list can tell
