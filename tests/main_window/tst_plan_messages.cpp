@@ -1,11 +1,20 @@
 // What the user reads after a failure: Japanese from start to end, true to
-// what the file holds, and no advice to retry where retrying cannot help.
+// what the file holds, and no advice to retry where retrying cannot help;
+// and the second question before a copy that may be cut is restored.
 
+#include <QDir>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
 
 #include "main_window/plan_messages.h"
+#include "restore_window/frm_restore.h"
+#include "test_support.h"
+#include "ui_common/message_box.h"
+
+using hibi::MessageBox;
 
 using hibi::DepositOutcome;
 using hibi::LedgerErrorKind;
@@ -109,7 +118,30 @@ class PlanMessages : public QObject {
         QVERIFY(changed.contains(QStringLiteral("変更")) &&
                 !changed.contains(QStringLiteral("バックアップ")));
     }
+
+    // A copy whose last line lost its line end may have lost digits too: it
+    // is restored only when the user says so twice.
+    void aCopyThatMayBeCutIsAskedAboutTwice() {
+        QTemporaryDir dir;
+        const hibi::Backups backups(dir.path());
+        QVERIFY(QDir(dir.path()).mkdir(hibi::Backups::folderName()));
+        const QString name = QStringLiteral("ヒビノボリ_20090402_070000.txt");
+        MessageBox::startRecording();
+        for (const auto second : {MessageBox::Answer::Cancel, MessageBox::Answer::Ok}) {
+            QVERIFY(hibi::testing::writeBytes(
+                backups.folderPath() + QLatin1Char('/') + name,
+                hibi::testing::ledgerLine(QDate(2009, 4, 1), QStringLiteral("07:00:00"), "12")
+                    .chopped(3)));
+            frmRestore chooser(backups);
+            MessageBox::answerNext(MessageBox::Answer::Ok);
+            MessageBox::answerNext(second);
+            chooser.findChild<QPushButton*>(QStringLiteral("cmdRestore"))->click();
+            QCOMPARE(MessageBox::takeShown().size(), 2);
+            QCOMPARE(chooser.chosenFile(), second == MessageBox::Answer::Ok ? name : QString());
+        }
+        MessageBox::stopRecording();
+    }
 };
 
-QTEST_GUILESS_MAIN(PlanMessages)
+QTEST_MAIN(PlanMessages)
 #include "tst_plan_messages.moc"
