@@ -101,15 +101,18 @@ def race(run, folder, ledger, day, controls, first):
         for click in clicks:
             click.wait()
         # Both presses settle: one record, and one message from the later copy.
-        h.wait_until(lambda: h.read(ledger) != before, 10)
+        h.wait_until(lambda: h.read(ledger) != before, 30)  # a loaded machine is slow
         boxes = lambda: [id for kind, id in programs["folder"].windows() if kind == "box"]
-        h.wait_until(boxes, 8)
+        h.wait_until(boxes, 15)
         time.sleep(1.0)
         problems, after = [], h.read(ledger)
         if (h.appended(before, after) or (None,))[0] != h.day_text(day):
             problems.append(f"the ledger went from {before[-40:]!r} to {after[len(before) - 40:]!r}")
         if len(boxes()) != 1:
             problems.append(f"{len(boxes())} message boxes: every press without one must be in the ledger")
+        if problems:  # what the screen showed, beside the data
+            subprocess.run(["import", "-window", "root", os.path.join(run.work, f"{day}.png")],
+                           env=dict(os.environ, DISPLAY=run.display), check=False)
         return problems
     finally:
         for program in programs.values():
