@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QThread>
+#include <cerrno>
 #include <utility>
 
 namespace hibi {
@@ -34,6 +36,7 @@ LedgerLock::Result LedgerLock::acquire(const std::function<QString()>& ledgerPat
         // No lock file can be made here (a folder that takes no new file,
         // or a full disk): the ledger's own lock alone.
     }
+    int misses = 0;
     for (;;) {
         const QString path = ledgerPath();
         if (path.isEmpty()) {
@@ -49,15 +52,20 @@ LedgerLock::Result LedgerLock::acquire(const std::function<QString()>& ledgerPat
                 ledger_.unlock();
                 break;
             case FileLock::Result::Missing:
-                if (deadline.hasExpired()) {
-                    return Result::Busy;
+                // Removed or renamed meanwhile: look again. A name that stays
+                // and leads nowhere (a broken link) is left to the read to report.
+                if (++misses > 3) {
+                    error_ = SystemError{ENOENT, QString()};
+                    return lockFile_ ? Result::Locked : Result::Failed;
                 }
-                break;  // removed or renamed meanwhile: look again
+                QThread::msleep(10);
+                break;
             case FileLock::Result::Busy:
                 return Result::Busy;
             case FileLock::Result::Failed:
-                // Not even readable: a copy with the lock file goes on, and
-                // reading the ledger then says why.
+                // Not even openable, or no lock to be had on this file system:
+                // a copy with the lock file goes on, and reading the ledger
+                // then says what is wrong.
                 return lockFile_ ? Result::Locked : Result::Failed;
         }
     }

@@ -31,7 +31,12 @@ FileLock::Result FileLock::lock(const QString& path, const QDeadlineTimer& deadl
         return Result::Failed;
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            error = SystemError{errno, QString::fromLocal8Bit(std::strerror(errno))};
+            ::close(fd);
+            return Result::Failed;  // no such lock here (some network file systems)
+        }
+        if (deadline.hasExpired()) {
             ::close(fd);
             return Result::Busy;
         }
