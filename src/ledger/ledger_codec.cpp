@@ -6,7 +6,6 @@
 #include <bitset>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 #include "ledger/text_formats.h"
 
@@ -222,6 +221,12 @@ LedgerRecord::LedgerRecord(const QDate& date, const QTime& time, Amount amountVa
     source_ = LedgerLineParser::share(dateBytes + "\",\"" + timeBytes);
     dateLength_ = static_cast<quint16>(dateBytes.size());
     timeLength_ = static_cast<quint16>(timeBytes.size());
+}
+
+int LedgerRecord::lineInLedger() const {
+    const QByteArrayView before =
+        source_ ? QByteArrayView(source_->bytes).first(dateBegin_) : QByteArrayView();
+    return static_cast<int>(before.count('\n')) + 1;
 }
 
 QString LedgerRecord::dateText() const {

@@ -35,8 +35,8 @@ class LedgerRecord {
         return bytesAt(dateBegin_ + dateLength_ + 3, timeLength_);
     }
 
-    // Where the record's date starts in the ledger's bytes it was read from.
-    qsizetype offsetInLedger() const { return dateBegin_; }
+    // The line of the ledger the record was read from (1 for the first).
+    int lineInLedger() const;
 
     Amount amount;
 

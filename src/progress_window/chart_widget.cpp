@@ -140,7 +140,7 @@ void ProgressChart::paintEvent(QPaintEvent*) {
 
     int labelWidth = 0;
     for (std::int64_t v = low; v <= high; v += step) {
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(moneyText(Amount::fromYen(v))));
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(moneyTextOfYen(v)));
     }
     const QRectF plot(labelWidth + 12, metrics.height() / 2 + 4, width() - labelWidth - 24,
                       height() - metrics.height() * 2 - 12);
@@ -159,7 +159,7 @@ void ProgressChart::paintEvent(QPaintEvent*) {
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(Qt::black);
         p.drawText(QRectF(0, y - metrics.height() / 2.0, labelWidth + 6, metrics.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, moneyText(Amount::fromYen(v)));
+                   Qt::AlignRight | Qt::AlignVCenter, moneyTextOfYen(v));
     }
 
     const std::vector<Column> cols = columns(f, plot.left(), plot.width());

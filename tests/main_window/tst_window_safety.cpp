@@ -17,6 +17,7 @@
 #include "grid/flex_grid.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
+#include "progress_window/chart_widget.h"
 #include "schedule_window/frm_sub.h"
 #include "test_support.h"
 #include "ui_common/clock.h"
@@ -120,6 +121,22 @@ class WindowSafety : public QObject {
         QCOMPARE(w.child<FlexGrid>("msgEvery")->cellText(2, 4), QStringLiteral("¥536,854,528"));
         QCOMPARE(w.child("lblEvery_zen")->text(), QStringLiteral("¥536,854,528"));
         QCOMPARE(w.cuts(), QStringList());
+    }
+
+    // The largest amount a ledger line may hold is shown and drawn;
+    // the chart's axis runs past it.
+    void theLargestAmount() {
+        Window w(ledgerLine(kStart, QStringLiteral("07:00:00"), "922337203685477"),
+                 QDateTime(kStart.addDays(1), QTime(8, 0)));
+        QCOMPARE(w.child("lblEvery_zen")->text(), QStringLiteral("¥922,337,203,685,477"));
+        for (QAction* action : w.window->findChildren<QAction*>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_G)) {
+                action->trigger();
+            }
+        }
+        auto* chart = w.window->findChild<hibi::ProgressChart*>();
+        QVERIFY(chart && chart->isVisible());
+        QVERIFY(!chart->grab().isNull());
     }
 
     // The longest history, and the largest goal.
