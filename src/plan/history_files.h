@@ -16,8 +16,15 @@ namespace hibi {
 // the header "回,日付,時刻,入金,累積" and rows like "1,2009-04-01,07:30:15,1,1":
 // ISO dates (a date text that names no date as it stands), amounts and
 // running totals without "¥" or grouping. Texts that hold a comma or a quote
-// are quoted.
+// are quoted; a text a spreadsheet would take for a formula (=, +, -, @ first)
+// is quoted with an apostrophe in front.
 QByteArray historyCsv(const QList<LedgerRecord>& records, const QList<Amount>& totals);
+
+// Whether writing path would replace one of the program's files kept in
+// directory: the ledger in any spelling, the goal file, the lock, the backup
+// folder or anything in it. Names match in any letter case and in either
+// Unicode form, as some file systems match them.
+bool isProgramDataPath(const QString& path, const QString& directory);
 
 // The name the export offers: "ヒビノボリ_YYYYMMDD.csv".
 QString csvFileName(const QDate& today);
