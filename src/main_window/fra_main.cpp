@@ -89,6 +89,8 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setFixedSize(631, 452 + menuHeight);
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
+    midnightTimer_.setParent(this);
+    midnightTimer_.setObjectName(QStringLiteral("dateCheckTimer"));
     midnightTimer_.setSingleShot(true);
     connect(&midnightTimer_, &QTimer::timeout, this, &fraMain::checkDate);
 }
@@ -141,7 +143,7 @@ void fraMain::InitEveryGrid() {
 }
 
 void fraMain::LoadEvery() {
-    pendingNotices_.append(plan_.load(clock_.today()));
+    takeNotices(plan_.load(clock_.today()));
     ShowHistory();
 }
 

@@ -233,6 +233,32 @@ class WindowSafety : public QObject {
                     .endsWith(QByteArray("\"00:00:01\",4\r\n")));
     }
 
+    // The timer takes the new day by itself and looks at the date every
+    // minute, whatever the clock did; what a reload finds is told once.
+    void theTimerTakesTheNewDay() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(2), QTime(23, 59, 59)));
+        const QString ledger = w.dir.filePath(QStringLiteral("ヒビノボリ.txt"));
+        auto* timer = w.window->findChild<QTimer*>(QStringLiteral("dateCheckTimer"));
+        QVERIFY(timer->isActive() && timer->interval() <= 2000);
+        // Activated before midnight, so that only the timer can take the new day.
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        // Another editor breaks a line before midnight.
+        QVERIFY(writeBytes(ledger, readBytes(ledger) + "garbage\r\n"));
+        w.clock.set(QDateTime(kStart.addDays(3), QTime(0, 0, 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->plan().loadedOn(), kStart.addDays(3), 5000);
+        QVERIFY(!w.child<QToolButton>("cmdEveryHozon")->isEnabled());
+        const QList<MessageBox::Shown> told = MessageBox::takeShown();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].text.contains(QStringLiteral("4 行目")), qPrintable(told[0].text));
+        QVERIFY(timer->isActive() && timer->interval() <= 60 * 1000);
+
+        // The next day the ledger is as broken as before: nothing new to tell.
+        w.clock.set(QDateTime(kStart.addDays(4), QTime(9, 0)));
+        w.window->checkDate();
+        QCOMPARE(w.window->plan().loadedOn(), kStart.addDays(4));
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+    }
+
     // A UTF-8 ledger: converted when the user agrees, read only otherwise.
     void aUtf8LedgerIsOfferedForConversion() {
         QStringDecoder fromShiftJis("windows-31j");
