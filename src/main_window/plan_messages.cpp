@@ -164,7 +164,12 @@ QString loadNoticeText(const LoadNotice& notice) {
                        " Shift-JIS（シフトJIS）です。\n\nShift-JIS に変換しますか？"
                        "元のファイルはフォルダー「%2」に残します。\n"
                        "変換しない場合は、記録を表示するだけで入金はできません。")
-                .arg(notice.fileName, Backups::folderName());
+                       .arg(notice.fileName, Backups::folderName()) +
+                   (notice.badLine ? QStringLiteral("\n\nなお、%1 行目は読み込めません（%2）。"
+                                                    "変換したあとで、この行を直してください。")
+                                         .arg(notice.badLine->line)
+                                         .arg(ledgerErrorText(notice.badLine->kind))
+                                   : QString());
         case LoadNotice::Kind::ClockBehind:
             return QStringLiteral(
                        "コンピューターの日付（%1）が、最後の入金日（%2）より前になっています。\n\n"

@@ -21,26 +21,6 @@ LoadNotice notice(LoadNotice::Kind kind, const QString& fileName = QString()) {
 
 }  // namespace
 
-// A ledger saved as UTF-8 (with or without a byte order mark) in code page
-// 932, when it then reads whole; otherwise a null array.
-QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& encoding) {
-    QByteArrayView text(content);
-    if (text.startsWith("\xEF\xBB\xBF")) {
-        text = text.sliced(3);
-    }
-    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = fromUtf8.decode(text);
-    if (fromUtf8.hasError()) {
-        return QByteArray();
-    }
-    QStringEncoder toShiftJis(encoding.constData(), QStringEncoder::Flag::Stateless);
-    QByteArray converted = toShiftJis.encode(decoded);
-    if (toShiftJis.hasError() || converted.isEmpty() || parseLedger(converted).error) {
-        return QByteArray();
-    }
-    return converted;
-}
-
 bool codecAvailable(const QByteArray& encoding) {
     return QStringEncoder(encoding.constData()).isValid() &&
            QStringDecoder(encoding.constData()).isValid();
@@ -97,7 +77,14 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         notices.append(unread);
     } else if (snapshot.parsed.error || snapshot.content.startsWith("\xEF\xBB\xBF")) {
         block_ = DepositBlock::LedgerUnreadable;
-        utf8AsShiftJis_ = utf8LedgerAsShiftJis(snapshot.content, encoding_);
+        // Saved as UTF-8: shown as it reads in Shift-JIS, and offered for
+        // conversion when every character has a place there (a bad line
+        // then stays to be mended after the conversion).
+        Utf8Ledger utf8 = readUtf8Ledger(snapshot.content, encoding_.constData());
+        utf8AsShiftJis_ = utf8.asShiftJis;
+        if (utf8.isUtf8 && (!utf8.asShiftJis.isNull() || utf8.parsed.error)) {
+            snapshot.parsed = std::move(utf8.parsed);
+        }
         LoadNotice bad = notice(
             utf8AsShiftJis_.isNull() ? LoadNotice::Kind::BadLine : LoadNotice::Kind::Utf8Ledger,
             snapshot.fileName);

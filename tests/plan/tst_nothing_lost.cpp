@@ -239,6 +239,33 @@ class NothingLost : public QObject {
             QCOMPARE(plan.model.deposit(at(kApril1.addDays(2))).kind,
                      DepositOutcome::Kind::Recorded);
         }
+
+        // One bad line: still UTF-8, the line named, the records before it
+        // shown, the conversion offered; the line is then to be mended.
+        const QByteArray broken =
+            (text + "garbage\r\n" + QString(fromShiftJis.decode(yenOn(kApril1.addDays(2), 3))))
+                .toUtf8();
+        Plan plan(broken);
+        QList<LoadNotice> notices = plan.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::Utf8Ledger);
+        QCOMPARE(notices[0].badLine, (hibi::LedgerError{3, hibi::LedgerErrorKind::Malformed}));
+        QCOMPARE(plan.model.records().size(), 2);
+        QVERIFY(plan.model.convertFromUtf8(at(kApril1.addDays(3))).done);
+        QCOMPARE(plan.bytes(), sjisLedger + "garbage\r\n" + yenOn(kApril1.addDays(2), 3));
+        notices = plan.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::BadLine);
+        QCOMPARE(notices[0].badLine->line, 3);
+
+        // A character Shift-JIS lacks: its line is named, nothing is offered.
+        Plan emoji(text.toUtf8() + QStringLiteral("\"2009年04月03日\",\"😀\",3\r\n").toUtf8());
+        notices = emoji.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::BadLine);
+        QCOMPARE(notices[0].badLine,
+                 (hibi::LedgerError{3, hibi::LedgerErrorKind::InvalidEncoding}));
+        QVERIFY(!emoji.model.convertFromUtf8(at(kApril1.addDays(3))).done);
     }
 };
 
