@@ -101,8 +101,9 @@ void fraMain::mnuExport_Click() {
                 .arg(QDir::toNativeSeparators(path), hibi::Backups::folderName()));
         return;
     }
-    if (auto error = hibi::writeFileAtomically(
-            path, hibi::historyCsv(plan_.records(), plan_.runningTotals()))) {
+    if (auto error =
+            hibi::writeHistoryCsv(path, hibi::historyCsv(plan_.records(), plan_.runningTotals()),
+                                  QDir(plan_.directory()).filePath(plan_.ledgerFileName()))) {
         showError(QStringLiteral("履歴を「%1」に書き出せませんでした。\n理由: %2")
                       .arg(QDir::toNativeSeparators(path), hibi::systemErrorText(*error)));
     }

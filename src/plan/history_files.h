@@ -4,7 +4,9 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <optional>
 
+#include "ledger/atomic_file.h"
 #include "ledger/backups.h"
 #include "ledger/checked.h"
 #include "ledger/ledger_codec.h"
@@ -19,6 +21,11 @@ namespace hibi {
 // are quoted; a text a spreadsheet would take for a formula (=, +, -, @ first)
 // is quoted with an apostrophe in front.
 QByteArray historyCsv(const QList<LedgerRecord>& records, const QList<Amount>& totals);
+
+// Writes the CSV to path (atomically) with no wider permission bits than
+// the ledger at ledgerPath has: a private ledger gives a private export.
+std::optional<SystemError> writeHistoryCsv(const QString& path, const QByteArray& csv,
+                                           const QString& ledgerPath);
 
 // Whether writing path would replace one of the program's files kept in
 // directory: the ledger in any spelling, the goal file, the lock, the backup

@@ -1,5 +1,7 @@
 // The history as a spreadsheet takes it, and where the export may not write.
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +35,32 @@ class HistoryCsv : public QObject {
                                  "5,2009-04-05,\"'\t1\",12,\r\n")
                                  .toUtf8();
         QCOMPARE(hibi::historyCsv(parsed.records, hibi::runningTotals(parsed.records)), expected);
+    }
+
+    // An export is no more open than the ledger: new, or replacing a file
+    // that was.
+    void asPrivateAsTheLedger() {
+        QTemporaryDir data;
+        const QString ledger = QDir(data.path()).filePath(QStringLiteral("ヒビノボリ.txt"));
+        const QString csv = QDir(data.path()).filePath(QStringLiteral("a.csv"));
+        const auto mode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0u;
+        };
+        const mode_t mask = ::umask(022);
+        QVERIFY(writeBytes(ledger, "") &&
+                ::chmod(QFile::encodeName(ledger).constData(), 0600) == 0);
+        QVERIFY(!hibi::writeHistoryCsv(csv, "x", ledger));
+        QCOMPARE(mode(csv), 0600u);
+        QVERIFY(::chmod(QFile::encodeName(csv).constData(), 0664) == 0);
+        QVERIFY(!hibi::writeHistoryCsv(csv, "y", ledger));
+        QCOMPARE(mode(csv), 0600u);
+        QCOMPARE(readBytes(csv), QByteArray("y"));
+        // A ledger open to others gives what the mask allows, no more.
+        QVERIFY(::chmod(QFile::encodeName(ledger).constData(), 0666) == 0);
+        QVERIFY(QFile::remove(csv) && !hibi::writeHistoryCsv(csv, "z", ledger));
+        QCOMPARE(mode(csv), 0644u);
+        QCOMPARE(::umask(mask), mode_t{022});
     }
 
     // The export never replaces the ledger, the goal, the lock or a kept
