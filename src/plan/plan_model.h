@@ -46,7 +46,7 @@ struct LoadNotice {
     QStringList names;                   // AmbiguousName
     std::optional<LedgerError> badLine;  // BadLine
     qsizetype recordsRead = 0;           // BadLine
-    QDate today;                         // ClockBehind, FirstDateAhead
+    QDate today;                         // ClockBehind, FirstDateAhead, DaysOutOfRange
     QDate lastDate;                      // ClockBehind, DatesBackwards
     QDate firstDate;                     // FirstDateAhead, DatesBackwards
     QDate date;                          // DaysOutOfRange: the date on that line
