@@ -68,14 +68,26 @@ void fraMain::offerConversion(const hibi::LoadNotice& notice) {
 
 bool fraMain::tookNewLedger(const hibi::ResetOutcome& outcome,
                             QString (*problemText)(const hibi::LedgerFileProblem&)) {
-    if (!outcome.done) {
-        if (outcome.problem) {
-            showError(problemText(*outcome.problem));
-        }
-        return false;
+    if (outcome.done) {
+        takeNotices(outcome.notices);
+        return true;
     }
-    takeNotices(outcome.notices);
-    return true;
+    if (outcome.reloaded) {
+        // The write failed and the model read the ledger again: the window
+        // shows what it holds, without offering at once the conversion that
+        // may just have failed.
+        QList<hibi::LoadNotice> notices = outcome.notices;
+        notices.removeIf([](const hibi::LoadNotice& notice) {
+            return notice.kind == hibi::LoadNotice::Kind::Utf8Ledger;
+        });
+        takeNotices(notices);
+        showReloadedPlan();
+    }
+    if (outcome.problem) {
+        showError(problemText(*outcome.problem));
+    }
+    showPendingMessages();
+    return false;
 }
 
 void fraMain::showReloadedPlan() {
