@@ -72,8 +72,8 @@ QDate ledgerWithGaps(const QString& dir) {
             yen += owed;
         }
         owed = 0;
-        content +=
-            hibi::encodeRecord({first.addDays(day), QTime(7, 30, 15), hibi::Amount::fromYen(yen)});
+        content += hibi::encodeRecord({first.addDays(day), QTime(7, 30, 15),
+                                       hibi::Amount::fromYen(static_cast<std::int32_t>(yen))});
         ++records;
     }
     return writeLedger(dir, content) ? first.addDays(day - 1) : QDate();

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "app/command_line.h"
+#include "app/window_system_start.h"
 #include "main_window/fra_main.h"
 #include "ui_common/clock.h"
 #include "ui_common/translation.h"
@@ -10,7 +11,9 @@ int main(int argc, char* argv[]) {
     if (const auto exitCode = hibi::app::handleCommandLine(argc, argv, std::cout, std::cerr)) {
         return *exitCode;
     }
+    hibi::app::WindowSystemStart start;
     QApplication app(argc, argv);
+    start.succeeded();
     Q_INIT_RESOURCE(resources);
     hibi::installQtJapanese(app);
     QApplication::setApplicationName(QStringLiteral("hibinobori"));

@@ -21,11 +21,11 @@ GoalFile::GoalFile(QString directory) : directory_(std::move(directory)) {}
 Integer GoalFile::load() const {
     const DataFileLookup lookup = findDataFile(directory_, kBaseName, QStringLiteral("txt"));
     if (!lookup.exists) {
-        return Integer::of(kDefaultGoalDays);
+        return Integer::constant(kDefaultGoalDays);
     }
     const FileBytes bytes = readWholeFile(lookup.path);
     if (bytes.error) {
-        return Integer::of(kDefaultGoalDays);
+        return Integer::constant(kDefaultGoalDays);
     }
     return goalDaysFromFileContent(bytes.content);
 }

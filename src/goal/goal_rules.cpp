@@ -121,8 +121,9 @@ Amount goalAmount(Integer days) {
     if (days.value() <= 0) {
         return Amount();
     }
+    // At most 32,767 days: the sum fits 32 bits of yen.
     const long long n = days.value();
-    return Amount::fromYen(n * (n + 1) / 2);
+    return Amount::fromYen(static_cast<std::int32_t>(n * (n + 1) / 2));
 }
 
 QString goalValueText(double value) {
@@ -182,9 +183,9 @@ Integer goalDaysFromFileContent(const QByteArray& content) {
     const QString text = QString::fromLatin1(content.trimmed());
     const LeadingNumber number = leadingNumber(text);
     if (!number.hasDigits) {
-        return Integer::of(kDefaultGoalDays);
+        return Integer::constant(kDefaultGoalDays);
     }
-    return roundToGoalDays(number.value).value_or(Integer::of(kDefaultGoalDays));
+    return roundToGoalDays(number.value).value_or(Integer::constant(kDefaultGoalDays));
 }
 
 }  // namespace hibi

@@ -1,17 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
-#include <string>
+#include <optional>
 
+// The program's two number types. Arithmetic on them is checked and never
+// wraps: an operation whose result would leave the range gives no value, and
+// the caller decides what the user is told.
 namespace hibi {
-
-// Raised when a day counter or an amount would leave its range. The program
-// never wraps: a value it cannot hold is an error the windows report.
-class OverflowError : public std::overflow_error {
-  public:
-    explicit OverflowError(const std::string& what) : std::overflow_error(what) {}
-};
 
 // Signed 16-bit counter for day indexes, day numbers and record counts.
 class Integer {
@@ -20,26 +15,37 @@ class Integer {
     static constexpr int kMax = 32767;
 
     constexpr Integer() = default;
-    // Throws OverflowError when value does not fit in 16 bits.
-    static Integer of(long long value);
+    // The value, or nothing when it does not fit in 16 bits.
+    static constexpr std::optional<Integer> of(long long value) {
+        if (value < kMin || value > kMax) {
+            return std::nullopt;
+        }
+        return Integer(static_cast<std::int16_t>(value));
+    }
+    // A value written in the source: one that does not fit does not compile.
+    static consteval Integer constant(int value) {
+        if (value < kMin || value > kMax) {
+            outOfRangeConstant();
+        }
+        return Integer(static_cast<std::int16_t>(value));
+    }
 
     constexpr int value() const { return value_; }
 
-    Integer operator+(Integer other) const {
+    constexpr std::optional<Integer> plus(Integer other) const {
         return of(static_cast<long long>(value_) + other.value_);
     }
-    Integer operator-(Integer other) const {
+    constexpr std::optional<Integer> minus(Integer other) const {
         return of(static_cast<long long>(value_) - other.value_);
     }
-    Integer operator-() const { return of(-static_cast<long long>(value_)); }
-    Integer& operator+=(Integer other) { return *this = *this + other; }
-    Integer& operator-=(Integer other) { return *this = *this - other; }
 
     friend constexpr bool operator==(Integer, Integer) = default;
     friend constexpr auto operator<=>(Integer, Integer) = default;
 
   private:
     constexpr explicit Integer(std::int16_t v) : value_(v) {}
+    // Never defined: a constant evaluation that reaches it fails.
+    static void outOfRangeConstant();
     std::int16_t value_ = 0;
 };
 
@@ -52,17 +58,34 @@ class Amount {
     static constexpr Amount fromUnits(std::int64_t tenThousandths) {
         return Amount(tenThousandths);
     }
-    // Whole yen from a day counter: the counter times 10,000 always fits.
-    static constexpr Amount fromInteger(Integer yen) { return Amount(yen.value() * kScale); }
-    // Throws OverflowError when yen * 10,000 does not fit.
-    static Amount fromYen(std::int64_t yen);
+    // Whole yen that fit 32 bits: times 10,000 they always fit.
+    static constexpr Amount fromYen(std::int32_t yen) { return Amount(yen * kScale); }
+    static constexpr Amount fromInteger(Integer yen) { return fromYen(yen.value()); }
+    // Any whole yen, or nothing when yen * 10,000 does not fit.
+    static std::optional<Amount> fromWideYen(std::int64_t yen) {
+        std::int64_t units = 0;
+        if (__builtin_mul_overflow(yen, kScale, &units)) {
+            return std::nullopt;
+        }
+        return Amount(units);
+    }
 
     constexpr std::int64_t units() const { return units_; }
-    constexpr bool isWholeYen() const { return units_ % kScale == 0; }
 
-    Amount operator+(Amount other) const;
-    Amount operator-(Amount other) const;
-    Amount& operator+=(Amount other) { return *this = *this + other; }
+    std::optional<Amount> plus(Amount other) const {
+        std::int64_t sum = 0;
+        if (__builtin_add_overflow(units_, other.units_, &sum)) {
+            return std::nullopt;
+        }
+        return Amount(sum);
+    }
+    std::optional<Amount> minus(Amount other) const {
+        std::int64_t difference = 0;
+        if (__builtin_sub_overflow(units_, other.units_, &difference)) {
+            return std::nullopt;
+        }
+        return Amount(difference);
+    }
 
     friend constexpr bool operator==(Amount, Amount) = default;
     friend constexpr auto operator<=>(Amount, Amount) = default;
@@ -71,15 +94,5 @@ class Amount {
     constexpr explicit Amount(std::int64_t units) : units_(units) {}
     std::int64_t units_ = 0;
 };
-
-// a + b into sum, or false (sum untouched) when it would leave the range.
-inline bool tryAdd(Amount a, Amount b, Amount& sum) {
-    std::int64_t units = 0;
-    if (__builtin_add_overflow(a.units(), b.units(), &units)) {
-        return false;
-    }
-    sum = Amount::fromUnits(units);
-    return true;
-}
 
 }  // namespace hibi

@@ -6,7 +6,6 @@
 #include <bitset>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 #include "ledger/text_formats.h"
 
@@ -224,6 +223,12 @@ LedgerRecord::LedgerRecord(const QDate& date, const QTime& time, Amount amountVa
     timeLength_ = static_cast<quint16>(timeBytes.size());
 }
 
+int LedgerRecord::lineInLedger() const {
+    const QByteArrayView before =
+        source_ ? QByteArrayView(source_->bytes).first(dateBegin_) : QByteArrayView();
+    return static_cast<int>(before.count('\n')) + 1;
+}
+
 QString LedgerRecord::dateText() const {
     return decode(dateBytes());
 }
@@ -369,6 +374,42 @@ LedgerCheck checkLedger(const QByteArray& source) {
     check.error = scanLedger(source, counter);
     check.recordCount = counter.n;
     return check;
+}
+
+Utf8Ledger readUtf8Ledger(const QByteArray& content, const char* encoding) {
+    Utf8Ledger ledger;
+    QByteArrayView text(content);
+    const bool marked = text.startsWith("\xEF\xBB\xBF");
+    if (marked) {
+        text = text.sliced(3);
+    }
+    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = fromUtf8.decode(text);
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    ledger.isUtf8 = marked || (!fromUtf8.hasError() && !ascii);
+    if (!ledger.isUtf8 || fromUtf8.hasError() || decoded.isEmpty()) {
+        return ledger;
+    }
+    QStringEncoder toShiftJis(encoding, QStringEncoder::Flag::Stateless);
+    const QByteArray converted = toShiftJis.encode(decoded);
+    if (!toShiftJis.hasError()) {
+        ledger.asShiftJis = converted;
+        ledger.parsed = parseLedger(converted);
+        return ledger;
+    }
+    // The line (as line ends count them) with the character that has no place.
+    const QStringList lines = decoded.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringEncoder lineEncoder(encoding, QStringEncoder::Flag::Stateless);
+        const QByteArray encoded = lineEncoder.encode(lines[i]);
+        if (lineEncoder.hasError()) {
+            ledger.parsed.error =
+                LedgerError{static_cast<int>(i) + 1, LedgerErrorKind::InvalidEncoding};
+            break;
+        }
+    }
+    return ledger;
 }
 
 QByteArray encodeRecord(const LedgerRecord& record) {

@@ -35,8 +35,8 @@ class LedgerRecord {
         return bytesAt(dateBegin_ + dateLength_ + 3, timeLength_);
     }
 
-    // Where the record's date starts in the ledger's bytes it was read from.
-    qsizetype offsetInLedger() const { return dateBegin_; }
+    // The line of the ledger the record was read from (1 for the first).
+    int lineInLedger() const;
 
     Amount amount;
 
@@ -99,6 +99,19 @@ struct LedgerCheck {
     std::optional<LedgerError> error;
 };
 LedgerCheck checkLedger(const QByteArray& bytes);
+
+// A ledger another editor saved as UTF-8, with or without a byte order mark.
+struct Utf8Ledger {
+    // A byte order mark, or text that reads as UTF-8 and is not plain ASCII.
+    bool isUtf8 = false;
+    // The same text in code page 932, to read and to write back; null when
+    // it is not UTF-8, is empty, or holds a character code page 932 lacks.
+    QByteArray asShiftJis;
+    // asShiftJis read as a ledger; without it, the first line with a
+    // character code page 932 lacks as the error.
+    ParsedLedger parsed;
+};
+Utf8Ledger readUtf8Ledger(const QByteArray& content, const char* encoding);
 
 // The date a date text names ("2009年04月01日"; one-digit month and day are
 // read too), or nothing when it names no calendar date.

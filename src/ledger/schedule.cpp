@@ -4,44 +4,68 @@ namespace hibi {
 
 namespace {
 
-Integer daysFromTo(const QDate& from, const QDate& to) {
+constexpr Integer kZero = Integer::constant(0);
+constexpr Integer kOne = Integer::constant(1);
+
+// Which record puts a figure out of range.
+enum class Culprit { First, Last };
+
+struct Computed {
+    Schedule schedule;
+    std::optional<Culprit> dayCountOutOfRange;
+};
+
+std::optional<Integer> daysFromTo(const QDate& from, const QDate& to) {
     return Integer::of(from.daysTo(to));
 }
 
-// Throws OverflowError when a value leaves its range; the caller turns that
-// into a result.
-Schedule compute(const QList<LedgerRecord>& records, const QList<Amount>& totals,
-                 const QDate& today) {
-    if (records.size() > kMaxLedgerRecords || totals.size() != records.size()) {
-        throw OverflowError("ledger records or their total out of range");
+// The day figures and the arrears; the record to blame when one leaves its
+// range. The dates are those of the first and last records.
+Computed compute(const QDate& first, const QDate& last, const QDate& today) {
+    Computed c;
+    Schedule& s = c.schedule;
+    s.hasRecords = true;
+    s.dtKaishi = first;
+    s.dtZenkai = last;
+    const auto keika = daysFromTo(first, today);
+    const auto dayNumber = keika ? keika->plus(kOne) : std::nullopt;
+    if (!dayNumber) {
+        c.dayCountOutOfRange = Culprit::First;
+        return c;
     }
-    Schedule s;
-    s.curRuikei = totals.isEmpty() ? Amount() : totals.last();
-    if (!records.isEmpty()) {
-        s.hasRecords = true;
-        s.dtKaishi = *dateFromText(records.first().dateText());
-        s.dtZenkai = *dateFromText(records.last().dateText());
-        s.intKeika = daysFromTo(s.dtKaishi, today);
-        s.intKeikaHyouji = s.intKeika;
-        const Integer gap = daysFromTo(s.dtZenkai, today);
-        if (gap == Integer::of(0)) {
-            s.intKeika = Integer::of(0);
-        }
-        if (gap > Integer::of(1)) {
-            // The missed days lie strictly between the last record and
-            // today; their day numbers run from intKeika - gap + 2 to intKeika.
-            const Integer from = (s.intKeika + Integer::of(1)) - (gap - Integer::of(1));
-            const Integer to = s.intKeika;
-            const long long count = static_cast<long long>(to.value()) - from.value() + 1;
-            const long long sum = (static_cast<long long>(from.value()) + to.value()) * count / 2;
-            s.curTainouKei = Amount::fromYen(sum);
-        }
+    const auto gap = daysFromTo(last, today);
+    if (!gap) {
+        c.dayCountOutOfRange = Culprit::Last;
+        return c;
     }
-    s.dayNumber = s.intKeikaHyouji + Integer::of(1);
-    s.curKingaku = Amount::fromInteger(s.intKeika + Integer::of(1));
+    s.intKeika = *keika;
+    s.intKeikaHyouji = *keika;
+    s.dayNumber = *dayNumber;
+    if (*gap == kZero) {
+        s.intKeika = kZero;
+    }
+    if (*gap > kOne) {
+        // The missed days lie strictly between the last record and today;
+        // their day numbers run from intKeika - gap + 2 to intKeika. Only a
+        // last record long before the first can push the start out of range.
+        const auto from =
+            s.intKeika.plus(kOne).value_or(kZero).minus(gap->minus(kOne).value_or(kZero));
+        if (!from) {
+            c.dayCountOutOfRange = Culprit::Last;
+            return c;
+        }
+        const long long to = s.intKeika.value();
+        const long long count = to - from->value() + 1;
+        // A run of 16-bit numbers adds up to at most 32,767 * 32,768 / 2 in
+        // size: far within 32 bits of yen.
+        s.curTainouKei =
+            Amount::fromYen(static_cast<std::int32_t>((from->value() + to) * count / 2));
+    }
+    // Day index and arrears are far within the amount's range: these sums fit.
+    s.curKingaku = Amount::fromInteger(s.intKeika).plus(Amount::fromYen(1)).value_or(Amount());
     s.curTainou = s.curTainouKei;
-    (void)s.amountDue();  // a press must be able to hand it over
-    return s;
+    s.amountDue = s.curKingaku.plus(s.curTainou).value_or(Amount());
+    return c;
 }
 
 }  // namespace
@@ -51,9 +75,11 @@ QList<Amount> runningTotals(const QList<LedgerRecord>& records) {
     totals.reserve(records.size());
     Amount total;
     for (const LedgerRecord& record : records) {
-        if (!tryAdd(total, record.amount, total)) {
+        const auto next = total.plus(record.amount);
+        if (!next) {
             break;
         }
+        total = *next;
         totals.append(total);
     }
     return totals;
@@ -62,18 +88,33 @@ QList<Amount> runningTotals(const QList<LedgerRecord>& records) {
 ScheduleResult computeSchedule(const QList<LedgerRecord>& records, const QList<Amount>& totals,
                                const QDate& today) {
     ScheduleResult result;
-    result.schedule.curKingaku = Amount::fromInteger(Integer::of(1));
-    result.schedule.dayNumber = Integer::of(1);
-    if (!records.isEmpty() &&
-        (!dateFromText(records.first().dateText()) || !dateFromText(records.last().dateText()))) {
+    Schedule& s = result.schedule;
+    s.curKingaku = Amount::fromYen(1);
+    s.amountDue = s.curKingaku;
+    s.dayNumber = kOne;
+    if (records.isEmpty()) {
+        return result;
+    }
+    const auto first = dateFromText(records.first().dateText());
+    const auto last = dateFromText(records.last().dateText());
+    if (!first || !last) {
         result.error = ScheduleError::NoDate;
         return result;
     }
-    try {
-        result.schedule = compute(records, totals, today);
-    } catch (const OverflowError&) {
-        result.error = ScheduleError::OutOfRange;
+    if (totals.size() < records.size()) {
+        result.error = ScheduleError::TotalOutOfRange;
+        result.recordAtFault = totals.size();
+        return result;
     }
+    const Computed computed = compute(*first, *last, today);
+    if (computed.dayCountOutOfRange) {
+        result.error = ScheduleError::DaysOutOfRange;
+        result.recordAtFault =
+            *computed.dayCountOutOfRange == Culprit::First ? 0 : records.size() - 1;
+        return result;
+    }
+    s = computed.schedule;
+    s.curRuikei = totals[records.size() - 1];
     return result;
 }
 

@@ -21,11 +21,8 @@ struct Schedule {
     Amount curKingaku;       // today's planned deposit, intKeika + 1
     Amount curTainouKei;     // arrears summed while loading
     Amount curTainou;        // arrears: planned amounts of the missed days
+    Amount amountDue;        // curKingaku + curTainou: what one press hands over
     Integer dayNumber;       // intKeikaHyouji + 1, the day label's number
-
-    // What one press of the deposit button hands over (fits: checked when
-    // the schedule was computed).
-    Amount amountDue() const { return curKingaku + curTainou; }
 };
 
 // The running total after each record. It stops at the first record whose
@@ -34,17 +31,20 @@ QList<Amount> runningTotals(const QList<LedgerRecord>& records);
 
 // Why no schedule could be computed.
 enum class ScheduleError {
-    OutOfRange,  // a day index, the day number, a sum or the amount due leaves its range
-    NoDate,      // the first or last record's date text names no date
+    DaysOutOfRange,   // a day index, the day number or the arrears leave their range
+    TotalOutOfRange,  // the total of the records does not fit an amount
+    NoDate,           // the first or last record's date text names no date
 };
 
 struct ScheduleResult {
     Schedule schedule;  // all zero, today's amount 1, when error is set
     std::optional<ScheduleError> error;
+    // The record whose date or amount puts a figure out of range (its index
+    // in the records; -1 with no error or with NoDate).
+    qsizetype recordAtFault = -1;
 };
 
 // The schedule for the records, whose running totals are given, on today.
-// Never throws.
 ScheduleResult computeSchedule(const QList<LedgerRecord>& records, const QList<Amount>& totals,
                                const QDate& today);
 

@@ -28,6 +28,20 @@ Magnitude magnitudeOf(Amount amount) {
     return {absolute / Amount::kScale, absolute % Amount::kScale, negative};
 }
 
+// "¥1,234", "-¥5" for a magnitude in whole yen.
+QString groupedYen(std::uint64_t yen, bool negative) {
+    const QString digits = QString::number(yen);
+    QString grouped;
+    grouped.reserve(digits.size() + digits.size() / 3 + 2);
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped += QLatin1Char(',');
+        }
+        grouped += digits[i];
+    }
+    return (negative && yen != 0 ? QStringLiteral("-") : QString()) + kYenSign + grouped;
+}
+
 }  // namespace
 
 QString dateText(const QDate& date) {
@@ -60,17 +74,14 @@ QString moneyText(Amount amount) {
     if (m.fraction * 2 >= static_cast<std::uint64_t>(Amount::kScale)) {
         ++m.yen;
     }
-    const QString digits = QString::number(m.yen);
-    QString grouped;
-    grouped.reserve(digits.size() + digits.size() / 3 + 2);
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
-            grouped += QLatin1Char(',');
-        }
-        grouped += digits[i];
-    }
-    const bool negative = m.negative && m.yen != 0;
-    return (negative ? QStringLiteral("-") : QString()) + kYenSign + grouped;
+    return groupedYen(m.yen, m.negative);
+}
+
+QString moneyTextOfYen(std::int64_t yen) {
+    const bool negative = yen < 0;
+    return groupedYen(
+        negative ? static_cast<std::uint64_t>(-(yen + 1)) + 1 : static_cast<std::uint64_t>(yen),
+        negative);
 }
 
 QString yenText(Amount amount) {

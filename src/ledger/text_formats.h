@@ -20,6 +20,8 @@ QString decimalText(Amount amount);
 // "¥1,234": yen sign U+00A5, thousands grouped with commas, no decimals (a
 // fraction is rounded half away from zero), "-¥5" when negative.
 QString moneyText(Amount amount);
+// The same for whole yen of any size, as a chart's axis counts them.
+QString moneyTextOfYen(std::int64_t yen);
 // "12円".
 QString yenText(Amount amount);
 // "5日": day of the month without a leading zero.

@@ -89,6 +89,8 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setFixedSize(631, 452 + menuHeight);
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
+    midnightTimer_.setParent(this);
+    midnightTimer_.setObjectName(QStringLiteral("dateCheckTimer"));
     midnightTimer_.setSingleShot(true);
     connect(&midnightTimer_, &QTimer::timeout, this, &fraMain::checkDate);
 }
@@ -141,7 +143,7 @@ void fraMain::InitEveryGrid() {
 }
 
 void fraMain::LoadEvery() {
-    pendingNotices_.append(plan_.load(clock_.today()));
+    takeNotices(plan_.load(clock_.today()));
     ShowHistory();
 }
 
@@ -186,8 +188,11 @@ void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
 }
 
 void fraMain::ShowKeika() {
-    hibi::setFittedText(lblkeika_, hibi::dayLabel(plan_.schedule().dayNumber));
-    hibi::setFittedText(lblEvery_zen_, hibi::moneyText(plan_.schedule().curRuikei));
+    // A figure the ledger does not hold is left blank.
+    const auto day = plan_.shownDayNumber();
+    const auto total = plan_.shownTotal();
+    hibi::setFittedText(lblkeika_, day ? hibi::dayLabel(*day) : QString());
+    hibi::setFittedText(lblEvery_zen_, total ? hibi::moneyText(*total) : QString());
 }
 
 void fraMain::AddEveryRow() {
@@ -264,7 +269,7 @@ void fraMain::ShowEveryStatus(bool mayShowSchedule) {
             lblCmnt1_[2]->setText(hibi::dayOfMonthText(s.dtZenkai.addDays(1)) +
                                   QStringLiteral("からの滞納金が"));
             hibi::setFittedText(lblEvery_Tainou_, hibi::yenText(s.curTainou));
-            hibi::setFittedText(lblEvery_Goukei_, hibi::yenText(s.amountDue()));
+            hibi::setFittedText(lblEvery_Goukei_, hibi::yenText(s.amountDue));
             return;
     }
 }

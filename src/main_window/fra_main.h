@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -107,6 +108,9 @@ class fraMain : public QWidget {
     // window already on screen.
     void showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices);
     void showPendingMessages();
+    // Queues a load's notices to be shown; with onlyNews, those the load
+    // before did not find.
+    void takeNotices(const QList<hibi::LoadNotice>& notices, bool onlyNews = false);
     void offerConversion(const hibi::LoadNotice& notice);
     void scheduleMidnightCheck();
     void showError(const QString& text);
@@ -117,6 +121,7 @@ class fraMain : public QWidget {
     QString strHelp_;
     HelpViewer* helpViewer_ = nullptr;
     QList<hibi::LoadNotice> pendingNotices_;
+    QStringList lastLoadNotices_;  // what the last load found, as noticeKey() tells it
     QTimer midnightTimer_;
     QMenuBar* menuBar_ = nullptr;
     QAction* mnuExport_ = nullptr;

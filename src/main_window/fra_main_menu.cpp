@@ -92,8 +92,17 @@ void fraMain::mnuExport_Click() {
     if (path.isEmpty()) {
         return;
     }
-    if (auto error = hibi::writeFileAtomically(
-            path, hibi::historyCsv(plan_.records(), plan_.runningTotals()))) {
+    if (hibi::isProgramDataPath(path, plan_.directory())) {
+        showError(
+            QStringLiteral("「%1」には書き出せません。\n台帳・目標・ロックのファイルと、"
+                           "フォルダー「%2」の中には、履歴を書き出せません（記録を守るため）。"
+                           "\n\n別の名前か場所を選んでください。")
+                .arg(QDir::toNativeSeparators(path), hibi::Backups::folderName()));
+        return;
+    }
+    if (auto error =
+            hibi::writeHistoryCsv(path, hibi::historyCsv(plan_.records(), plan_.runningTotals()),
+                                  QDir(plan_.directory()).filePath(plan_.ledgerFileName()))) {
         showError(QStringLiteral("履歴を「%1」に書き出せませんでした。\n理由: %2")
                       .arg(QDir::toNativeSeparators(path), hibi::systemErrorText(*error)));
     }

@@ -16,8 +16,29 @@ using hibi::MessageBox;
 
 // --- Helpers ----------------------------------------------------------------
 
+namespace {
+
+// What makes two notices the same news: their text, whatever the day.
+QString noticeKey(hibi::LoadNotice notice) {
+    notice.today = QDate();
+    return hibi::loadNoticeText(notice);
+}
+
+}  // namespace
+
+void fraMain::takeNotices(const QList<hibi::LoadNotice>& notices, bool onlyNews) {
+    QStringList keys;
+    for (const hibi::LoadNotice& notice : notices) {
+        keys << noticeKey(notice);
+        if (!onlyNews || !lastLoadNotices_.contains(keys.last())) {
+            pendingNotices_.append(notice);
+        }
+    }
+    lastLoadNotices_ = keys;
+}
+
 void fraMain::showReloaded(const QString& why, const QList<hibi::LoadNotice>& notices) {
-    pendingNotices_.append(notices);
+    takeNotices(notices);
     showReloadedPlan();  // the model has loaded already
     showError(why);
     showPendingMessages();
@@ -48,18 +69,18 @@ void fraMain::offerConversion(const hibi::LoadNotice& notice) {
 bool fraMain::tookNewLedger(const hibi::ResetOutcome& outcome,
                             QString (*problemText)(const hibi::LedgerFileProblem&)) {
     if (outcome.done) {
-        pendingNotices_.append(outcome.notices);
+        takeNotices(outcome.notices);
         return true;
     }
     if (outcome.reloaded) {
         // The write failed and the model read the ledger again: the window
         // shows what it holds, without offering at once the conversion that
         // may just have failed.
-        for (const hibi::LoadNotice& notice : outcome.notices) {
-            if (notice.kind != hibi::LoadNotice::Kind::Utf8Ledger) {
-                pendingNotices_.append(notice);
-            }
-        }
+        QList<hibi::LoadNotice> notices = outcome.notices;
+        notices.removeIf([](const hibi::LoadNotice& notice) {
+            return notice.kind == hibi::LoadNotice::Kind::Utf8Ledger;
+        });
+        takeNotices(notices);
         showReloadedPlan();
     }
     if (outcome.problem) {
@@ -82,10 +103,12 @@ void fraMain::showReloadedPlan() {
 // --- A new day under an open window -------------------------------------------
 
 void fraMain::scheduleMidnightCheck() {
+    // A timer counts real time, which a suspend or a clock set forwards
+    // leaves behind: the date is looked at every minute, and a second past
+    // midnight, so that the new day has surely begun.
     const QDateTime now = clock_.now();
     const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
-    // A second past midnight, so that the new day has surely begun.
-    const qint64 wait = std::clamp<qint64>(now.msecsTo(midnight) + 1000, 1000, 24 * 3600 * 1000);
+    const qint64 wait = std::clamp<qint64>(now.msecsTo(midnight) + 1000, 1000, 60 * 1000);
     midnightTimer_.start(static_cast<int>(wait));
 }
 
@@ -99,11 +122,13 @@ void fraMain::checkDate() {
         midnightTimer_.start(1000);
         return;
     }
-    // Loaded again as a stale press does, without the introduction and
-    // without repeating the start-up messages.
-    plan_.load(clock_.today());
+    // Loaded again as a stale press does, without the introduction. What the
+    // load finds is told as at start-up, but only once: not again at each
+    // new day while it stays the same.
+    takeNotices(plan_.load(clock_.today()), true);
     showReloadedPlan();
     scheduleMidnightCheck();
+    showPendingMessages();
 }
 
 bool fraMain::event(QEvent* event) {

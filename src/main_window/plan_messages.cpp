@@ -204,11 +204,23 @@ QString loadNoticeText(const LoadNotice& notice) {
                 .arg(notice.badLine ? notice.badLine->line : 0)
                 .arg(notice.badLine ? ledgerErrorText(notice.badLine->kind) : QString())
                 .arg(notice.recordsRead);
-        case LoadNotice::Kind::OutOfRange:
+        case LoadNotice::Kind::DaysOutOfRange:
             return QStringLiteral(
-                       "日数か金額が扱える範囲を超えたため、今日の入金額を計算できません。\n"
-                       "台帳ファイル「%1」は変更していません。")
-                .arg(notice.fileName);
+                       "台帳ファイル「%1」の %2 行目の日付（%3）と今日（%4）の間の日数が、"
+                       "扱える %5 日を超えています。\n\n今日の入金額を計算できないため、"
+                       "入金できません。ファイルは変更していません。%2 行目の日付を確かめて"
+                       "ください。")
+                .arg(notice.fileName)
+                .arg(notice.line)
+                .arg(dateText(notice.date), dateText(notice.today))
+                .arg(Integer::kMax);
+        case LoadNotice::Kind::TotalOutOfRange:
+            return QStringLiteral(
+                       "台帳ファイル「%1」の %2 行目までの金額の合計が、扱える金額を超えています。"
+                       "\n\n合計を表示できないため、入金できません。ファイルは変更していません。"
+                       "%2 行目までの金額を確かめてください。")
+                .arg(notice.fileName)
+                .arg(notice.line);
         case LoadNotice::Kind::FirstDateAhead:
         case LoadNotice::Kind::DatesBackwards:
             return QStringLiteral(
@@ -233,7 +245,12 @@ QString loadNoticeText(const LoadNotice& notice) {
                        " Shift-JIS（シフトJIS）です。\n\nShift-JIS に変換しますか？"
                        "元のファイルはフォルダー「%2」に残します。\n"
                        "変換しない場合は、記録を表示するだけで入金はできません。")
-                .arg(notice.fileName, Backups::folderName());
+                       .arg(notice.fileName, Backups::folderName()) +
+                   (notice.badLine ? QStringLiteral("\n\nなお、%1 行目は読み込めません（%2）。"
+                                                    "変換したあとで、この行を直してください。")
+                                         .arg(notice.badLine->line)
+                                         .arg(ledgerErrorText(notice.badLine->kind))
+                                   : QString());
         case LoadNotice::Kind::LedgerFull:
             return fullLedgerText(notice.fileName);
         case LoadNotice::Kind::NoBackupsHere:

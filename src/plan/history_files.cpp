@@ -1,8 +1,15 @@
 #include "plan/history_files.h"
 
-#include <QDir>
+#include <sys/stat.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "goal/goal_file.h"
 #include "ledger/atomic_file.h"
+#include "ledger/ledger_file.h"
+#include "ledger/ledger_lock.h"
 #include "ledger/schedule.h"
 #include "ledger/text_formats.h"
 
@@ -10,13 +17,22 @@ namespace hibi {
 
 namespace {
 
-QByteArray csvField(const QString& text) {
+// A text cell. One that starts like a formula gets an apostrophe, inside
+// quotes, so that a spreadsheet shows it instead of running it.
+QByteArray csvText(const QString& text) {
     QByteArray utf8 = text.toUtf8();
-    if (utf8.contains(',') || utf8.contains('"') || utf8.contains('\n') || utf8.contains('\r')) {
+    const bool formula = !utf8.isEmpty() && QByteArrayView("=+-@\t\r").contains(utf8.front());
+    if (formula || utf8.contains(',') || utf8.contains('"') || utf8.contains('\n') ||
+        utf8.contains('\r')) {
         utf8.replace("\"", "\"\"");
-        return '"' + utf8 + '"';
+        return (formula ? "\"'" : "\"") + utf8 + '"';
     }
     return utf8;
+}
+
+// A name as a file system that ignores case and Unicode form compares it.
+QString comparable(const QString& name) {
+    return name.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
 }  // namespace
@@ -28,13 +44,62 @@ QByteArray historyCsv(const QList<LedgerRecord>& records, const QList<Amount>& t
         const LedgerRecord& record = records[i];
         const auto date = dateFromText(record.dateText());
         csv += QByteArray::number(i + 1) + ',';
-        csv += csvField(date ? date->toString(Qt::ISODate) : record.dateText()) + ',';
-        csv += csvField(record.timeText()) + ',';
+        csv += csvText(date ? date->toString(Qt::ISODate) : record.dateText()) + ',';
+        csv += csvText(record.timeText()) + ',';
         csv += decimalText(record.amount).toUtf8() + ',';
         // A total that no longer fits is left empty, as in the history.
         csv += (i < totals.size() ? decimalText(totals[i]).toUtf8() : QByteArray()) + "\r\n";
     }
     return csv;
+}
+
+std::optional<SystemError> writeHistoryCsv(const QString& path, const QByteArray& csv,
+                                           const QString& ledgerPath) {
+    struct stat ledger {};
+    const mode_t allowed = ::stat(QFile::encodeName(ledgerPath).constData(), &ledger) == 0
+                               ? ledger.st_mode & 0777
+                               : 0777;
+    // A file being replaced lends its bits to the new one: narrow it first.
+    const QByteArray target = QFile::encodeName(path);
+    struct stat existing {};
+    if (::stat(target.constData(), &existing) == 0 && (existing.st_mode & 0777 & ~allowed) != 0) {
+        (void)::chmod(target.constData(), existing.st_mode & allowed & 0777);
+    }
+    // A new file is made under the process's mask: narrowed for the while.
+    const mode_t mask = ::umask(0777);
+    ::umask(mask | (~allowed & 0777));
+    std::optional<SystemError> error = writeFileAtomically(path, csv);
+    ::umask(mask);
+    return error;
+}
+
+bool isProgramDataPath(const QString& path, const QString& directory) {
+    const QString home = QFileInfo(directory).canonicalFilePath();
+    // The folder the file would go into, as the system finds it: through
+    // links and "..". One that does not exist takes no file at all.
+    const QString folder = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
+    if (home.isEmpty() || folder.isEmpty()) {
+        return false;
+    }
+    const QString backups = comparable(Backups::folderName());
+    if (folder == home) {
+        const QString name = comparable(QFileInfo(path).fileName());
+        for (const QString& kept : {LedgerFile::canonicalName(), GoalFile::canonicalName(),
+                                    LedgerLock::lockFileName(), Backups::folderName()}) {
+            if (name == comparable(kept)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // Anything in the backup folder, however deep.
+    for (QFileInfo inner(folder); inner.absolutePath() != inner.absoluteFilePath();
+         inner = QFileInfo(inner.absolutePath())) {
+        if (inner.absolutePath() == home) {
+            return comparable(inner.fileName()) == backups;
+        }
+    }
+    return false;
 }
 
 QString csvFileName(const QDate& today) {

@@ -4,7 +4,9 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <optional>
 
+#include "ledger/atomic_file.h"
 #include "ledger/backups.h"
 #include "ledger/checked.h"
 #include "ledger/ledger_codec.h"
@@ -16,8 +18,20 @@ namespace hibi {
 // the header "回,日付,時刻,入金,累積" and rows like "1,2009-04-01,07:30:15,1,1":
 // ISO dates (a date text that names no date as it stands), amounts and
 // running totals without "¥" or grouping. Texts that hold a comma or a quote
-// are quoted.
+// are quoted; a text a spreadsheet would take for a formula (=, +, -, @ first)
+// is quoted with an apostrophe in front.
 QByteArray historyCsv(const QList<LedgerRecord>& records, const QList<Amount>& totals);
+
+// Writes the CSV to path (atomically) with no wider permission bits than
+// the ledger at ledgerPath has: a private ledger gives a private export.
+std::optional<SystemError> writeHistoryCsv(const QString& path, const QByteArray& csv,
+                                           const QString& ledgerPath);
+
+// Whether writing path would replace one of the program's files kept in
+// directory: the ledger in any spelling, the goal file, the lock, the backup
+// folder or anything in it. Names match in any letter case and in either
+// Unicode form, as some file systems match them.
+bool isProgramDataPath(const QString& path, const QString& directory);
 
 // The name the export offers: "ヒビノボリ_YYYYMMDD.csv".
 QString csvFileName(const QDate& today);

@@ -22,26 +22,6 @@ LoadNotice notice(LoadNotice::Kind kind, const QString& fileName = QString()) {
 
 }  // namespace
 
-// A ledger saved as UTF-8 (with or without a byte order mark) in code page
-// 932, when it then reads whole; otherwise a null array.
-QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& encoding) {
-    QByteArrayView text(content);
-    if (text.startsWith("\xEF\xBB\xBF")) {
-        text = text.sliced(3);
-    }
-    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = fromUtf8.decode(text);
-    if (fromUtf8.hasError()) {
-        return QByteArray();
-    }
-    QStringEncoder toShiftJis(encoding.constData(), QStringEncoder::Flag::Stateless);
-    QByteArray converted = toShiftJis.encode(decoded);
-    if (toShiftJis.hasError() || converted.isEmpty() || parseLedger(converted).error) {
-        return QByteArray();
-    }
-    return converted;
-}
-
 bool codecAvailable(const QByteArray& encoding) {
     return QStringEncoder(encoding.constData()).isValid() &&
            QStringDecoder(encoding.constData()).isValid();
@@ -58,8 +38,7 @@ void PlanModel::clear() {
     records_.clear();
     totals_.clear();
     schedule_ = Schedule();
-    schedule_.curKingaku = Amount::fromInteger(Integer::of(1));
-    schedule_.dayNumber = Integer::of(1);
+    schedule_ = computeSchedule({}, {}, QDate()).schedule;
     block_ = DepositBlock::None;
     loadedContent_.clear();
     utf8AsShiftJis_.clear();
@@ -103,7 +82,14 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         notices.append(unread);
     } else if (snapshot.parsed.error || snapshot.content.startsWith("\xEF\xBB\xBF")) {
         block_ = DepositBlock::LedgerUnreadable;
-        utf8AsShiftJis_ = utf8LedgerAsShiftJis(snapshot.content, encoding_);
+        // Saved as UTF-8: shown as it reads in Shift-JIS, and offered for
+        // conversion when every character has a place there (a bad line
+        // then stays to be mended after the conversion).
+        Utf8Ledger utf8 = readUtf8Ledger(snapshot.content, encoding_.constData());
+        utf8AsShiftJis_ = utf8.asShiftJis;
+        if (utf8.isUtf8 && (!utf8.asShiftJis.isNull() || utf8.parsed.error)) {
+            snapshot.parsed = std::move(utf8.parsed);
+        }
         LoadNotice bad = notice(
             utf8AsShiftJis_.isNull() ? LoadNotice::Kind::BadLine : LoadNotice::Kind::Utf8Ledger,
             snapshot.fileName);
@@ -119,9 +105,18 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
     schedule_ = result.schedule;
     // A reading that stopped at a bad line may end on a record without a
     // date to count to; that ledger is already reported.
-    if (result.error == ScheduleError::OutOfRange && block_ == DepositBlock::None) {
+    const bool daysOut = result.error == ScheduleError::DaysOutOfRange;
+    if ((daysOut || result.error == ScheduleError::TotalOutOfRange) &&
+        block_ == DepositBlock::None) {
         block_ = DepositBlock::OutOfRange;
-        notices.append(notice(LoadNotice::Kind::OutOfRange, ledgerFileName_));
+        const LedgerRecord& culprit = records_[result.recordAtFault];
+        LoadNotice range =
+            notice(daysOut ? LoadNotice::Kind::DaysOutOfRange : LoadNotice::Kind::TotalOutOfRange,
+                   ledgerFileName_);
+        range.line = culprit.lineInLedger();
+        range.date = dateFromText(culprit.dateText()).value_or(QDate());
+        range.today = today;
+        notices.append(range);
     }
     if (!result.error && block_ == DepositBlock::None && schedule_.hasRecords) {
         checkDates(today, notices);
@@ -160,9 +155,23 @@ void PlanModel::checkDates(const QDate& today, QList<LoadNotice>& notices) {
     odd.today = today;
     odd.firstDate = s.dtKaishi;
     odd.lastDate = s.dtZenkai;
-    odd.line = int(loadedContent_.first(offending.offsetInLedger()).count('\n')) + 1;
+    odd.line = offending.lineInLedger();
     notices.append(odd);
     block_ = DepositBlock::OddDates;
+}
+
+std::optional<Integer> PlanModel::shownDayNumber() const {
+    if (block_ != DepositBlock::None) {
+        return std::nullopt;
+    }
+    return schedule_.dayNumber;
+}
+
+std::optional<Amount> PlanModel::shownTotal() const {
+    if (totals_.size() < records_.size()) {
+        return std::nullopt;
+    }
+    return totals_.isEmpty() ? Amount() : totals_.constLast();
 }
 
 PlanStatus PlanModel::status() const {
@@ -182,7 +191,7 @@ PlanStatus PlanModel::status() const {
     if (s.curTainou == zero && s.curKingaku > zero) {
         return PlanStatus::Due;
     }
-    if (s.curTainou != zero && s.curKingaku != zero && s.amountDue() > zero) {
+    if (s.curTainou != zero && s.curKingaku != zero && s.amountDue > zero) {
         return PlanStatus::DueWithArrears;
     }
     return PlanStatus::Blocked;
@@ -202,11 +211,11 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
         outcome.statusAfter = status();
         return outcome;
     }
-    const Amount amount = schedule_.amountDue();
+    const Amount amount = schedule_.amountDue;
     // The new total must fit before anything is written: a deposit the
     // history could not add up would be on disk but never shown.
-    Amount newTotal;
-    if (!tryAdd(schedule_.curRuikei, amount, newTotal)) {
+    const std::optional<Amount> newTotal = schedule_.curRuikei.plus(amount);
+    if (!newTotal) {
         outcome.kind = DepositOutcome::Kind::OutOfRange;
         return outcome;
     }
@@ -229,7 +238,7 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
     }
     loadedContent_ = std::move(written);
     records_.append(record);
-    totals_.append(newTotal);
+    totals_.append(*newTotal);
     // The plan as a load would now find it: today's deposit is recorded.
     schedule_ = computeSchedule(records_, totals_, loadedOn_).schedule;
     outcome.kind = DepositOutcome::Kind::Recorded;

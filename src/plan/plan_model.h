@@ -30,11 +30,12 @@ enum class DepositBlock {
 struct LoadNotice {
     enum class Kind {
         CodecMissing,
-        CreateFailed,   // a missing ledger could not be created
-        AmbiguousName,  // more than one spelling of the ledger's name
-        ReadFailed,     // the file could not be read
-        BadLine,        // a line does not read; the records before it are kept
-        OutOfRange,
+        CreateFailed,     // a missing ledger could not be created
+        AmbiguousName,    // more than one spelling of the ledger's name
+        ReadFailed,       // the file could not be read
+        BadLine,          // a line does not read; the records before it are kept
+        DaysOutOfRange,   // a date too far from today or from the first record
+        TotalOutOfRange,  // the records add up to more than an amount holds
         ClockBehind,
         FirstDateAhead,  // the first record lies after today
         DatesBackwards,  // the last record lies before the first
@@ -48,10 +49,13 @@ struct LoadNotice {
     QStringList names;                   // AmbiguousName
     std::optional<LedgerError> badLine;  // BadLine
     qsizetype recordsRead = 0;           // BadLine
-    QDate today;                         // ClockBehind, FirstDateAhead
+    QDate today;                         // ClockBehind, FirstDateAhead, DaysOutOfRange
     QDate lastDate;                      // ClockBehind, DatesBackwards
     QDate firstDate;                     // FirstDateAhead, DatesBackwards
-    int line = 0;                        // FirstDateAhead, DatesBackwards: the line of the date
+    QDate date;                          // DaysOutOfRange: the date on that line
+    // FirstDateAhead, DatesBackwards, DaysOutOfRange: the line of the date;
+    // TotalOutOfRange: the line whose amount the total cannot take.
+    int line = 0;
 };
 
 // What the status panel says today.
@@ -114,6 +118,11 @@ class PlanModel {
     // total leaves the range.
     const QList<Amount>& runningTotals() const { return totals_; }
     const Schedule& schedule() const { return schedule_; }
+    // The day number and the total as the labels show them: no day number
+    // while the plan is blocked, no total when the records' total does not
+    // fit (a figure the ledger does not hold is never shown).
+    std::optional<Integer> shownDayNumber() const;
+    std::optional<Amount> shownTotal() const;
     DepositBlock block() const { return block_; }
     PlanStatus status() const;
     QDate loadedOn() const { return loadedOn_; }

@@ -276,12 +276,19 @@ ProgressFigures progressFigures(const PlanModel& plan, const QDate& today) {
 
 namespace {
 
+// Whole yen of any size: the differences of two totals may lie outside an
+// Amount's range.
 QString yen(std::int64_t value) {
-    return moneyText(Amount::fromUnits(value * Amount::kScale));
+    return moneyTextOfYen(value);
 }
 
 QString gapText(std::int64_t shortfall) {
-    return gapText(Amount::fromUnits(shortfall * Amount::kScale));
+    if (shortfall == 0) {
+        return QStringLiteral("差なし");
+    }
+    // Ahead of the plan: the magnitude, without the minus sign.
+    return shortfall > 0 ? moneyTextOfYen(shortfall) + QStringLiteral(" 不足")
+                         : moneyTextOfYen(shortfall).mid(1) + QStringLiteral(" 先行");
 }
 
 }  // namespace

@@ -22,10 +22,6 @@ const QColor kGridColour(0xD8, 0xD8, 0xD0);
 
 constexpr int kMarkHeight = 9;
 
-QString yenText(std::int64_t yen) {
-    return moneyText(Amount::fromUnits(yen * Amount::kScale));
-}
-
 // One pixel column's share of the days (one day where the days are fewer):
 // the plan at its last day, the savings' and the gap's range, and its
 // worst missed day.
@@ -94,7 +90,7 @@ void drawScale(QPainter& p, const QRectF& plot, const AxisScale& scale, int labe
         if (i % every == 0 || v == 0) {
             p.setPen(Qt::black);
             p.drawText(QRectF(0, y - metrics.height() / 2.0, labelWidth + 6, metrics.height()),
-                       Qt::AlignRight | Qt::AlignVCenter, yenText(v));
+                       Qt::AlignRight | Qt::AlignVCenter, moneyTextOfYen(v));
         }
     }
 }
@@ -173,7 +169,7 @@ ProgressChart::Frame ProgressChart::frame() const {
     Frame fr;
     for (const AxisScale& scale : {mainScale_, gapScale_}) {
         for (const std::int64_t v : {scale.low, scale.high}) {
-            fr.labelWidth = std::max(fr.labelWidth, metrics.horizontalAdvance(yenText(v)));
+            fr.labelWidth = std::max(fr.labelWidth, metrics.horizontalAdvance(moneyTextOfYen(v)));
         }
     }
     const double left = fr.labelWidth + 12;

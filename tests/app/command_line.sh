@@ -12,13 +12,15 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # run DISPLAY_ENV EXPECTED_EXIT ARGS...: DISPLAY_ENV is "none" (no display at
-# all) or "offscreen" (a display Qt could open, so that an argument the program
-# wrongly ignored would start the window and be stopped by the timeout instead).
+# all), "offscreen" (a display Qt could open, so that an argument the program
+# wrongly ignored would start the window and be stopped by the timeout instead),
+# or NAME=VALUE (a display or platform that is named but cannot be opened).
 run() {
     local display="$1" want="$2"
     shift 2
     local env_args=(-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
     [[ "$display" == offscreen ]] && env_args+=(QT_QPA_PLATFORM=offscreen)
+    [[ "$display" == *=* ]] && env_args+=("$display")
     rm -rf "$work/cwd" && mkdir "$work/cwd"
     (cd "$work/cwd" && exec env "${env_args[@]}" timeout 10 "$program" "$@") \
         >"$work/out" 2>"$work/err"
@@ -54,6 +56,17 @@ done
 # No display and no arguments: one line, exit 1, no abort.
 run none 1
 [[ "$(wc -l <"$work/err")" == 1 && ! -s "$work/out" ]] || fail "no display: printed $(cat "$work/err")"
+
+# A display that is named but does not answer, a platform that does not
+# exist: the same one line in both languages and exit 1, never an abort.
+dead=99
+while [[ -e /tmp/.X11-unix/X$dead || -e /tmp/.X$dead-lock ]]; do dead=$((dead + 1)); done
+for display in "DISPLAY=:$dead" WAYLAND_DISPLAY=nowhere QT_QPA_PLATFORM=nowhere; do
+    run "$display" 1
+    [[ "$(wc -l <"$work/err")" == 1 && ! -s "$work/out" ]] &&
+        grep -q '起動できません / cannot start: .*'"$display" "$work/err" ||
+        fail "$display: printed $(cat "$work/err")"
+done
 
 # No arguments with a display: the window starts as before and keeps running
 # until stopped; it makes its ledger file at start-up.

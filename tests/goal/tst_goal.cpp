@@ -17,10 +17,10 @@ class GoalTest : public QObject {
         for (double value : {32766.6, -32768.6, std::numeric_limits<double>::quiet_NaN()}) {
             QVERIFY(!hibi::roundToGoalDays(value));
         }
-        const QList<std::pair<int, long long>> amounts{
+        const QList<std::pair<int, int>> amounts{
             {10, 55}, {365, 66795}, {32766, 536821761}, {0, 0}, {-32768, 0}};
         for (const auto& [days, amount] : amounts) {
-            QCOMPARE(hibi::goalAmount(Integer::of(days)), Amount::fromYen(amount));
+            QCOMPARE(hibi::goalAmount(*Integer::of(days)), Amount::fromYen(amount));
         }
     }
 
@@ -61,8 +61,9 @@ class GoalTest : public QObject {
 
     void boxAndFileTexts() {
         // The amount shown follows the number the box starts with.
-        const QList<std::pair<const char16_t*, int>> boxes{
-            {u"30days", 30}, {u"abc", 0}, {u"4e", 4}, {u"3 65", 3}, {u"1,000", 1}, {u"３６５", 365}};
+        const QList<std::pair<const char16_t*, int>> boxes{{u"30days", 30}, {u"abc", 0},
+                                                           {u"4e", 4},      {u"3 65", 3},
+                                                           {u"1,000", 1},   {u"３６５", 365}};
         for (const auto& [text, days] : boxes) {
             QCOMPARE(hibi::goalDaysFromBoxText(text), Integer::of(days));
         }

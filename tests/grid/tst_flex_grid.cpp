@@ -1,4 +1,3 @@
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QtTest>
 
@@ -126,8 +125,9 @@ class TestFlexGrid : public QObject {
         QVERIFY(grid.horizontalHeader()->isHidden() && !grid.isRowHidden(0));
     }
 
-    // A full grid fills fast and brings its newest row into view, whether it is
-    // scrolled after it is shown, as when an entry is added, or before.
+    // A full grid brings its newest row into view, whether it is scrolled
+    // after it is shown, as when an entry is added, or before. (How fast it
+    // fills is the benchmarks' business.)
     void topRowShowsNewestRow() {
         constexpr int kRows = 32767;  // header + the most entries a history holds
         const auto lastRowFullyVisible = [](const FlexGrid& grid) {
@@ -141,17 +141,9 @@ class TestFlexGrid : public QObject {
         }
         shown.show();
         QVERIFY(QTest::qWaitForWindowExposed(&shown));
-        QElapsedTimer timer;
-        timer.start();
         shown.setRows(kRows);
         fillThroughCursor(shown);
         shown.setTopRow(shown.rows() - 1);
-#if defined(__SANITIZE_ADDRESS__)
-        const qint64 bound = 20000;  // the sanitizers slow every access many times over
-#else
-        const qint64 bound = 2000;
-#endif
-        QVERIFY2(timer.elapsed() < bound, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(lastRowFullyVisible(shown));
         QCOMPARE(shown.topRow(), shown.rowAt(0));
 

@@ -17,6 +17,7 @@
 #include "grid/flex_grid.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
+#include "progress_window/chart_widget.h"
 #include "schedule_window/frm_sub.h"
 #include "test_support.h"
 #include "ui_common/clock.h"
@@ -122,6 +123,22 @@ class WindowSafety : public QObject {
         QCOMPARE(w.cuts(), QStringList());
     }
 
+    // The largest amount a ledger line may hold is shown and drawn;
+    // the chart's axis runs past it.
+    void theLargestAmount() {
+        Window w(ledgerLine(kStart, QStringLiteral("07:00:00"), "922337203685477"),
+                 QDateTime(kStart.addDays(1), QTime(8, 0)));
+        QCOMPARE(w.child("lblEvery_zen")->text(), QStringLiteral("¥922,337,203,685,477"));
+        for (QAction* action : w.window->findChildren<QAction*>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_G)) {
+                action->trigger();
+            }
+        }
+        auto* chart = w.window->findChild<hibi::ProgressChart*>();
+        QVERIFY(chart && chart->isVisible());
+        QVERIFY(!chart->grab().isNull());
+    }
+
     // The longest history, and the largest goal.
     void theLongestHistoryAndGoal() {
         Window w(toPlan(hibi::kMaxLedgerRecords, kStart),
@@ -216,7 +233,33 @@ class WindowSafety : public QObject {
                     .endsWith(QByteArray("\"00:00:01\",4\r\n")));
     }
 
-    // A UTF-8 ledger: converted when the user agrees, read only otherwise.
+    // The timer takes the new day by itself and looks at the date every
+    // minute, whatever the clock did; what a reload finds is told once.
+    void theTimerTakesTheNewDay() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(2), QTime(23, 59, 59)));
+        const QString ledger = w.dir.filePath(QStringLiteral("ヒビノボリ.txt"));
+        auto* timer = w.window->findChild<QTimer*>(QStringLiteral("dateCheckTimer"));
+        QVERIFY(timer->isActive() && timer->interval() <= 2000);
+        // Activated before midnight, so that only the timer can take the new day.
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        // Another editor breaks a line before midnight.
+        QVERIFY(writeBytes(ledger, readBytes(ledger) + "garbage\r\n"));
+        w.clock.set(QDateTime(kStart.addDays(3), QTime(0, 0, 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->plan().loadedOn(), kStart.addDays(3), 5000);
+        QVERIFY(!w.child<QToolButton>("cmdEveryHozon")->isEnabled());
+        const QList<MessageBox::Shown> told = MessageBox::takeShown();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].text.contains(QStringLiteral("4 行目")), qPrintable(told[0].text));
+        QVERIFY(timer->isActive() && timer->interval() <= 60 * 1000);
+
+        // The next day the ledger is as broken as before: nothing new to tell.
+        w.clock.set(QDateTime(kStart.addDays(4), QTime(9, 0)));
+        w.window->checkDate();
+        QCOMPARE(w.window->plan().loadedOn(), kStart.addDays(4));
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+    }
+
+    // A UTF-8 ledger: converted when the user agrees, shown read only otherwise.
     void aUtf8LedgerIsOfferedForConversion() {
         QStringDecoder fromShiftJis("windows-31j");
         const QByteArray utf8 = QString(fromShiftJis.decode(toPlan(2, kStart))).toUtf8();
@@ -225,7 +268,7 @@ class WindowSafety : public QObject {
             Window w(utf8, QDateTime(kStart.addDays(2), QTime(8, 0)), {}, {answer});
             const bool converted = answer == MessageBox::Answer::Ok;
             QCOMPARE(w.child<QToolButton>("cmdEveryHozon")->isEnabled(), converted);
-            QCOMPARE(w.child<FlexGrid>("msgEvery")->rows(), converted ? 3 : 1);
+            QCOMPARE(w.child<FlexGrid>("msgEvery")->rows(), 3);
             QCOMPARE(readBytes(w.dir.filePath(QStringLiteral("ヒビノボリ.txt"))) == utf8,
                      !converted);
         }

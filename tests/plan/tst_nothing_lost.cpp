@@ -324,12 +324,13 @@ class NothingLost : public QObject {
             QCOMPARE(kinds, c.notices);
             if (!notices.isEmpty()) {
                 QCOMPARE(notices[0].line, c.line);
+                QCOMPARE(plan.model.shownDayNumber(), std::nullopt);  // never "-1日"
                 QCOMPARE(plan.model.deposit(at(QDate(2009, 4, 5))).kind,
                          DepositOutcome::Kind::NothingDue);
                 QCOMPARE(plan.bytes(), c.ledger);
             } else {
                 // Day 5; the arrears run from the day after the last line's date.
-                QCOMPARE(plan.model.schedule().amountDue(), hibi::Amount::fromYen(5 + 3 + 4));
+                QCOMPARE(plan.model.schedule().amountDue, hibi::Amount::fromYen(5 + 3 + 4));
             }
         }
     }
@@ -351,6 +352,34 @@ class NothingLost : public QObject {
             QCOMPARE(plan.model.deposit(at(kApril1.addDays(2))).kind,
                      DepositOutcome::Kind::Recorded);
         }
+
+        // One bad line: still UTF-8, the line named, the records before it
+        // shown, the conversion offered; the line is then to be mended.
+        const QByteArray broken =
+            (text + "garbage\r\n" + QString(fromShiftJis.decode(yenOn(kApril1.addDays(2), 3))))
+                .toUtf8();
+        Plan mended(broken);
+        QList<LoadNotice> notices = mended.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::Utf8Ledger);
+        QCOMPARE(notices[0].badLine, (hibi::LedgerError{3, hibi::LedgerErrorKind::Malformed}));
+        QCOMPARE(mended.model.records().size(), 2);
+        QVERIFY(mended.model.convertFromUtf8(at(kApril1.addDays(3))).done);
+        QCOMPARE(mended.bytes(), sjisLedger + "garbage\r\n" + yenOn(kApril1.addDays(2), 3));
+        notices = mended.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::BadLine);
+        QCOMPARE(notices[0].badLine->line, 3);
+
+        // A character Shift-JIS lacks: its line is named, nothing is offered.
+        Plan emoji(text.toUtf8() + QStringLiteral("\"2009年04月03日\",\"😀\",3\r\n").toUtf8());
+        notices = emoji.model.load(kApril1.addDays(3));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::BadLine);
+        QCOMPARE(notices[0].badLine,
+                 (hibi::LedgerError{3, hibi::LedgerErrorKind::InvalidEncoding}));
+        QVERIFY(!emoji.model.convertFromUtf8(at(kApril1.addDays(3))).done);
+
         // Changed since it was offered: left as it is now.
         Plan plan(text.toUtf8());
         plan.load(kApril1.addDays(2));
@@ -404,7 +433,7 @@ class NothingLost : public QObject {
         writeBytes(plan.dir.filePath(goal), "30\r\n");
         QVERIFY(plan.load(kApril1.addDays(1)).isEmpty());
         QCOMPARE(plan.model.records().size(), 1);
-        QCOMPARE(plan.model.loadGoal(), hibi::Integer::of(30));
+        QCOMPARE(plan.model.loadGoal(), hibi::Integer::constant(30));
         QCOMPARE(plan.model.deposit(at(kApril1.addDays(1))).kind, DepositOutcome::Kind::Recorded);
         QVERIFY(!plan.model.saveGoal(40));
         QCOMPARE(QDir(plan.dir.path()).entryList(QDir::Files), (QStringList{ledger, goal}));

@@ -122,25 +122,51 @@ class PlanTest : public QObject {
         QCOMPARE(plan.model.status(), status);
         const qsizetype records = plan.model.records().size();
         QCOMPARE(plan.model.runningTotals().size(), records);
-        QCOMPARE(s.curRuikei, Amount::fromYen(records));
+        QCOMPARE(s.curRuikei, Amount::fromYen(static_cast<int>(records)));
     }
 
-    // Day numbers and sums that leave their range block deposits, and a
-    // deposit that would take the total out of range is refused; nothing wraps.
+    // Day numbers and sums that leave their range block deposits and name
+    // the line to blame; no label shows a figure the ledger does not hold,
+    // and a deposit that would take the total out of range is refused.
     void outOfRange() {
         const QDate start(1950, 1, 1);
         Plan plan(yenOn(start));
         // Day index 32,766 is the last whose day number fits.
         QVERIFY(plan.load(start.addDays(32766)).isEmpty());
         QCOMPARE(plan.model.schedule().curKingaku, Amount::fromYen(32767));
-        QCOMPARE(plan.model.schedule().curTainou, Amount::fromYen(32766LL * 32767 / 2 - 1));
-        QCOMPARE(plan.load(start.addDays(32767)), QList{LoadNotice::Kind::OutOfRange});
+        QCOMPARE(plan.model.schedule().curTainou, Amount::fromYen(32766 * 32767 / 2 - 1));
+        QCOMPARE(plan.model.shownDayNumber(), Integer::of(32767));
+        QCOMPARE(plan.load(start.addDays(32767)), QList{LoadNotice::Kind::DaysOutOfRange});
+
+        // A typo in the first year, or a last date far ahead: the day count
+        // is out of range, the total is still right.
+        const QDate today(2026, 1, 1);
+        struct Case {
+            QByteArray ledger;
+            int line;
+        };
+        for (const Case& c :
+             {Case{yenOn(QDate(1910, 4, 1)) + yenOn(QDate(2010, 4, 2), 5), 1},
+              Case{yenOn(QDate(2010, 4, 1)) + "\r\n" + yenOn(QDate(2120, 1, 1), 5), 3}}) {
+            Plan typo(c.ledger);
+            const QList<LoadNotice> notices = typo.model.load(today);
+            QCOMPARE(notices.size(), 1);
+            QCOMPARE(notices[0].kind, LoadNotice::Kind::DaysOutOfRange);
+            QCOMPARE(notices[0].line, c.line);
+            QCOMPARE(typo.model.shownDayNumber(), std::nullopt);
+            QCOMPARE(typo.model.shownTotal(), Amount::fromYen(6));
+        }
 
         // Totals past the first that no longer fits are not made up.
-        Plan huge(ledgerLine(kApril1, QStringLiteral("07:00:00"), "922337203685477") +
+        Plan huge(yenOn(kApril1) +
+                  ledgerLine(kApril1, QStringLiteral("07:00:00"), "922337203685477") +
                   yenOn(kApril1.addDays(1), 1000));
-        QCOMPARE(huge.load(kApril1.addDays(4)), QList{LoadNotice::Kind::OutOfRange});
+        const QList<LoadNotice> notices = huge.model.load(kApril1.addDays(4));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0].kind, LoadNotice::Kind::TotalOutOfRange);
+        QCOMPARE(notices[0].line, 2);
         QCOMPARE(huge.model.runningTotals().size(), 1);
+        QCOMPARE(huge.model.shownTotal(), std::nullopt);
         QCOMPARE(huge.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
 
         // A deposit whose new total would leave the range is refused before
@@ -192,7 +218,7 @@ class PlanTest : public QObject {
         const DepositOutcome outcome = plan.model.deposit(at(kApril1.addDays(5), 0, 0, 1));
         QCOMPARE(outcome.kind, DepositOutcome::Kind::NewDay);
         QCOMPARE(plan.bytes(), onDays(kApril1, {0, 1}));
-        QCOMPARE(plan.model.schedule().amountDue(), Amount::fromYen(6 + 3 + 4 + 5));
+        QCOMPARE(plan.model.schedule().amountDue, Amount::fromYen(6 + 3 + 4 + 5));
         QCOMPARE(plan.model.deposit(at(kApril1.addDays(5), 0, 0, 2)).kind,
                  DepositOutcome::Kind::Recorded);
     }

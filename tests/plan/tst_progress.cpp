@@ -19,12 +19,12 @@ ProgressFigures on(int today, const QList<QPair<int, int>>& deposits, int goal =
     for (const auto& [day, yen] : deposits) {
         records.append({kStart.addDays(day), QTime(7, 30), Amount::fromYen(yen)});
     }
-    return hibi::progressFigures(records, hibi::runningTotals(records), Integer::of(goal),
+    return hibi::progressFigures(records, hibi::runningTotals(records), *Integer::of(goal),
                                  kStart.addDays(today));
 }
 
 Amount yen(qint64 n) {
-    return Amount::fromYen(n);
+    return *Amount::fromWideYen(n);
 }
 
 std::vector<DayKind> kinds(const ProgressFigures& f) {
@@ -44,7 +44,7 @@ class ProgressTest : public QObject {
     Q_OBJECT
   private slots:
     void emptyLedgerStartsTodayAsDayOne() {
-        const ProgressFigures f = hibi::progressFigures({}, {}, Integer::of(365), kStart);
+        const ProgressFigures f = hibi::progressFigures({}, {}, Integer::constant(365), kStart);
         QCOMPARE(f.start, kStart);
         QCOMPARE(f.dayNumber, 1);
         QCOMPARE(f.planned, yen(1));
