@@ -199,7 +199,7 @@ class ProgressTest : public QObject {
         const QList<LedgerRecord> records = hibi::parseLedger(bytes).records;
         QCOMPARE(records.size(), 4);
         const ProgressFigures f = hibi::progressFigures(records, hibi::runningTotals(records),
-                                                        Integer::of(365), kStart.addDays(3));
+                                                        *Integer::of(365), kStart.addDays(3));
         QCOMPARE(f.start, kStart);
         QCOMPARE(f.daysWithDeposit, 3);
         QCOMPARE(kinds(f), (std::vector<DayKind>{D, D, U, D}));
