@@ -74,7 +74,8 @@ QString historyCellText(const hibi::PlanModel& plan, int row, int col) {
 
 fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       clock_(clock),
       plan_(std::move(dataDirectory)),
       helpViewer_(new HelpViewer(this)) {
@@ -83,10 +84,13 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
     buildMenu();
     buildControls();
-    // The original window grows by the menu's height.
+    // The original window grows by the menu's height. It opens at that size
+    // and may be enlarged, never made smaller.
     const int menuHeight = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, 631, menuHeight);
-    setFixedSize(631, 452 + menuHeight);
+    designSize_ = QSize(631, 452 + menuHeight);
+    setMinimumSize(designSize_);
+    resize(designSize_);
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
     midnightTimer_.setSingleShot(true);
@@ -163,11 +167,16 @@ void fraMain::ShowHistory() {
 
 void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
                                 const QList<Amount>& totals) {
-    // Every cell whole: the columns widen to the longest row number and to
-    // the widest amount and total. Money texts grow with their magnitude,
-    // so the largest and the most negative values are the widest.
+    // Every cell whole: the columns take the longest row number, the newest
+    // date and time, and the widest amount and total. Money texts grow with
+    // their magnitude, so the largest and the most negative values are the
+    // widest. The grid keeps them all within its width.
     FlexGrid& grid = *msgEvery_;
     grid.fitColumnToText(0, hibi::rowNumberText(grid.rows() - 1));
+    if (!records.isEmpty()) {
+        grid.fitColumnToText(1, records.last().dateText());
+        grid.fitColumnToText(2, records.last().timeText());
+    }
     const auto fitExtremes = [&grid](int col, const auto& values, const auto& amountOf) {
         if (values.isEmpty()) {
             return;

@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QDate>
 #include <QList>
+#include <QPair>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -56,6 +59,7 @@ class fraMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private slots:
     void cmdEveryHozon_Click();
@@ -122,7 +126,13 @@ class fraMain : public QWidget {
     QAction* mnuClear_ = nullptr;
     QPointer<frmProgress> progress_;
 
+    // The size the window opens at and cannot be made smaller than, and
+    // where each control of the original content sits at that size.
+    QSize designSize_;
+    QList<QPair<QWidget*, QRect>> designGeometry_;
+
     // Controls.
+    QWidget* body_ = nullptr;
     QLabel* Image2_ = nullptr;
     QToolButton* cmdEveryHozon_ = nullptr;
     QToolButton* cmdEveryClr_ = nullptr;

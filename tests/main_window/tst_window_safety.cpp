@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -47,11 +48,21 @@ QString labelCut(const QLabel* label) {
 }
 
 QStringList gridCuts(const FlexGrid* grid) {
-    // The delegate keeps a focus-frame margin and a pixel each side of the text.
+    // The delegate keeps a focus-frame margin and a pixel each side of the
+    // text, the header its own margin.
     const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const QHeaderView* header = grid->horizontalHeader();
+    const int headerMargin = grid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     const QFontMetrics metrics(grid->font());
     QStringList cuts;
-    for (int r = 1; r < grid->rows(); ++r) {
+    for (int c = 0; c < grid->cols(); ++c) {
+        if (metrics.horizontalAdvance(grid->cellText(0, c)) >
+            header->sectionSize(c) - 2 * headerMargin) {
+            cuts << QStringLiteral("header \"%1\"").arg(grid->cellText(0, c));
+        }
+    }
+    // The first row, and the rows on show down to the newest.
+    for (int r = 1; r < grid->rows(); r = std::max(r + 1, grid->topRow())) {
         for (int c = 0; c < grid->cols(); ++c) {
             const QString text = grid->cellText(r, c);
             const int room = grid->visualRect(grid->model()->index(r, c)).width() - 2 * margin;
@@ -122,16 +133,57 @@ class WindowSafety : public QObject {
         QCOMPARE(w.cuts(), QStringList());
     }
 
-    // The longest history, and the largest goal.
-    void theLongestHistoryAndGoal() {
-        Window w(toPlan(hibi::kMaxLedgerRecords, kStart),
-                 QDateTime(kStart.addDays(hibi::kMaxLedgerRecords - 1), QTime(8, 0)));
-        auto* goal = w.child<QLineEdit>("txtSetNissuu");
-        goal->setText(QStringLiteral("32766"));
-        QTest::keyClick(goal, Qt::Key_Return);
-        QCOMPARE(w.child("lblSetKingaku")->text(), QStringLiteral("¥536,821,761"));
-        QCOMPARE(w.child("lblkeika")->text(), QStringLiteral("32766日"));
-        QCOMPARE(w.cuts(), QStringList());
+    // Histories of 1,000, 3,000 and 32,766 records: every cell and the
+    // header whole within the table's width, no sideways scrolling, the
+    // newest row in view. Enlarged, the window gives the table room and its
+    // design font back; the controls keep their places from the right.
+    void theNewestRowWholeAtEveryLength() {
+        for (const int n : {1000, 3000, int(hibi::kMaxLedgerRecords)}) {
+            // Three days behind where the day counter allows it.
+            const int today = n < hibi::kMaxLedgerRecords ? n + 2 : n - 1;
+            Window w(toPlan(n, kStart), QDateTime(kStart.addDays(today), QTime(8, 0)));
+            auto* grid = w.child<FlexGrid>("msgEvery");
+            const auto whole = [&w, grid, n] {
+                int columns = 0;
+                for (int c = 0; c < grid->cols(); ++c) {
+                    columns += grid->columnWidth(c);
+                }
+                const QRect newest = grid->visualRect(grid->model()->index(n, 4));
+                QCOMPARE(w.cuts(), QStringList());
+                QVERIFY2(columns <= grid->viewport()->width(), qPrintable(QString::number(n)));
+                QVERIFY(!grid->horizontalScrollBar()->isVisible());
+                QVERIFY(grid->viewport()->rect().contains(newest));
+            };
+            whole();
+            if (n == hibi::kMaxLedgerRecords) {
+                auto* goal = w.child<QLineEdit>("txtSetNissuu");
+                goal->setText(QStringLiteral("32766"));
+                QTest::keyClick(goal, Qt::Key_Return);
+                QCOMPARE(w.child("lblSetKingaku")->text(), QStringLiteral("¥536,821,761"));
+                QCOMPARE(w.child("lblkeika")->text(), QStringLiteral("32766日"));
+                QCOMPARE(w.cuts(), QStringList());
+            }
+            const int shown = grid->font().pixelSize();
+            QVERIFY(shown <= 19 && shown >= 9);
+
+            const QSize design = w.window->size();
+            QCOMPARE(w.window->minimumSize(), design);
+            const auto fromRight = [&w](const char* name) {
+                return w.window->width() - w.child<QWidget>(name)->geometry().right();
+            };
+            const int endFromRight = fromRight("cmdEnd");
+            const int panelFromRight = fromRight("Shape1");
+            const QRect gridAtDesign = grid->geometry();
+            w.window->resize(design + QSize(240, 160));
+            QCOMPARE(grid->geometry(), gridAtDesign.adjusted(0, 0, 240, 160));
+            QCOMPARE(fromRight("cmdEnd"), endFromRight);
+            QCOMPARE(fromRight("Shape1"), panelFromRight);
+            QCOMPARE(grid->font().pixelSize(), 19);
+            whole();
+            w.window->resize(design);
+            QCOMPARE(grid->font().pixelSize(), shown);
+            whole();
+        }
     }
 
     void theScheduleWindow() {
