@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "goal/goal_rules.h"
 #include "grid/flex_grid.h"
 #include "help/help_viewer.h"
 #include "ledger/text_formats.h"
@@ -294,35 +294,6 @@ void fraMain::ShowNyukinZumi() {
     cmdEveryHozon_->setEnabled(false);
 }
 
-// --- Goal planner -----------------------------------------------------------
-
-void fraMain::LoadNissuu() {
-    txtSetNissuu_->setText(QString::number(plan_.loadGoal().value()));
-}
-
-void fraMain::CalcSetKingaku() {
-    const auto days = hibi::goalDaysFromBoxText(txtSetNissuu_->text());
-    if (!days) {
-        return;  // beyond what the day counter can run up to: left as it was
-    }
-    hibi::setFittedText(lblSetKingaku_, hibi::moneyText(hibi::goalAmount(*days)));
-}
-
-void fraMain::txtSetNissuu_KeyPress(int& keyAscii) {
-    if (keyAscii != 13) {
-        return;
-    }
-    const auto entry = hibi::goalFromTypedText(txtSetNissuu_->text());
-    if (!entry) {
-        return;  // empty, not a number, or out of range: nothing changes
-    }
-    CalcSetKingaku();
-    if (auto problem = plan_.saveGoal(entry->value)) {
-        showError(hibi::goalSaveProblemText(*problem));
-    }
-    refreshProgress();
-}
-
 bool fraMain::eventFilter(QObject* watched, QEvent* event) {
     // Return or Enter presses the focused picture button.
     if (auto* button = qobject_cast<QToolButton*>(watched);
@@ -332,6 +303,20 @@ bool fraMain::eventFilter(QObject* watched, QEvent* event) {
             button->click();
             return true;
         }
+    }
+    // The menu's shortcuts work in the goal box too, which would otherwise
+    // take Ctrl+E for itself.
+    if (watched == txtSetNissuu_ && event->type() == QEvent::ShortcutOverride &&
+        isMenuShortcut(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    // A goal typed but not saved with Return does not stay behind when the
+    // focus leaves: the box always shows the goal its amount is for. A menu
+    // opened over the box leaves it as it is.
+    if (watched == txtSetNissuu_ && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        revertGoalBox();
     }
     if (watched == txtSetNissuu_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -16,6 +16,7 @@
 class FlexGrid;
 class frmProgress;
 class QAction;
+class QKeyEvent;
 class QMenuBar;
 class HelpViewer;
 class QLabel;
@@ -105,6 +106,10 @@ class fraMain : public QWidget {
     void LoadNissuu();
     void CalcSetKingaku();
     void txtSetNissuu_KeyPress(int& keyAscii);
+    // Puts the saved goal back into the goal box, and its amount beside it.
+    void revertGoalBox();
+    // Whether a key is one of the menu's shortcuts.
+    bool isMenuShortcut(const QKeyEvent& key) const;
 
     // Shows the history and status anew after the model loaded again under a
     // window already on screen.
@@ -118,6 +123,8 @@ class fraMain : public QWidget {
     hibi::Clock& clock_;
     hibi::PlanModel plan_;
     QString strHelp_;
+    // The goal box's text as last loaded or saved.
+    QString savedGoalText_;
     HelpViewer* helpViewer_ = nullptr;
     QList<hibi::LoadNotice> pendingNotices_;
     QTimer midnightTimer_;

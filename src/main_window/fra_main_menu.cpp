@@ -2,6 +2,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -146,4 +147,15 @@ void fraMain::refreshProgress() {
 
 void fraMain::mnuManual_Click() {
     ManualWindow::show(this);
+}
+
+bool fraMain::isMenuShortcut(const QKeyEvent& key) const {
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction* action : menuBar_->findChildren<QAction*>()) {
+        if (!action->shortcut().isEmpty() &&
+            action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+            return true;
+        }
+    }
+    return false;
 }
