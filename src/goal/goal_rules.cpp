@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ledger/schedule.h"
+
 namespace hibi {
 
 namespace {
@@ -118,11 +120,7 @@ std::optional<Integer> roundToGoalDays(double value) {
 }
 
 Amount goalAmount(Integer days) {
-    if (days.value() <= 0) {
-        return Amount();
-    }
-    const long long n = days.value();
-    return Amount::fromYen(n * (n + 1) / 2);
+    return Amount::fromYen(*planTotalYen(days.value()));
 }
 
 QString goalValueText(double value) {

@@ -32,9 +32,11 @@ Schedule compute(const QList<LedgerRecord>& records, const QList<Amount>& totals
             // today; their day numbers run from intKeika - gap + 2 to intKeika.
             const Integer from = (s.intKeika + Integer::of(1)) - (gap - Integer::of(1));
             const Integer to = s.intKeika;
-            const long long count = static_cast<long long>(to.value()) - from.value() + 1;
-            const long long sum = (static_cast<long long>(from.value()) + to.value()) * count / 2;
-            s.curTainouKei = Amount::fromYen(sum);
+            // from + ... + to is the plan's total up to to less its total up
+            // to from - 1, where, for a ledger whose dates run backwards,
+            // n (n + 1) / 2 at a negative n is the total up to -n - 1.
+            const auto upTo = [](long long n) { return *planTotalYen(n >= 0 ? n : -n - 1); };
+            s.curTainouKei = Amount::fromYen(upTo(to.value()) - upTo(from.value() - 1));
         }
     }
     s.dayNumber = s.intKeikaHyouji + Integer::of(1);
@@ -45,6 +47,20 @@ Schedule compute(const QList<LedgerRecord>& records, const QList<Amount>& totals
 }
 
 }  // namespace
+
+std::optional<qint64> planTotalYen(qint64 n) {
+    if (n <= 0) {
+        return 0;
+    }
+    // n or n + 1 is even: halve that one first, so no step exceeds the result.
+    const qint64 a = n % 2 == 0 ? n / 2 : n;
+    const qint64 b = n % 2 == 0 ? n + 1 : n / 2 + 1;
+    qint64 sum = 0;
+    if (__builtin_mul_overflow(a, b, &sum)) {
+        return std::nullopt;
+    }
+    return sum;
+}
 
 QList<Amount> runningTotals(const QList<LedgerRecord>& records) {
     QList<Amount> totals;

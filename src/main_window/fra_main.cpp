@@ -359,15 +359,9 @@ void fraMain::cmdEveryClr_Click() {
     if (!tookNewLedger(plan_.reset(clock_.now()), hibi::resetProblemText)) {
         return;
     }
-    InitEveryGrid();
-    ShowHistory();  // the model has loaded the emptied ledger
-    hibi::setFittedText(lblkeika_, QStringLiteral("1日"));
-    hibi::setFittedText(lblEvery_zen_, hibi::moneyText(Amount()));
-    cmdEveryHozon_->setEnabled(true);
-    // The new plan's first day, without the introduction.
-    ShowEveryStatus(false);
-    updateMenu();
-    refreshProgress();
+    // The model has loaded the emptied ledger: the new plan's first day,
+    // shown as after any load, without the introduction.
+    showReloadedPlan();
     showPendingMessages();
 }
 

@@ -19,8 +19,6 @@ LoadNotice notice(LoadNotice::Kind kind, const QString& fileName = QString()) {
     return n;
 }
 
-}  // namespace
-
 // A ledger saved as UTF-8 (with or without a byte order mark) in code page
 // 932, when it then reads whole; otherwise a null array.
 QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& encoding) {
@@ -40,6 +38,8 @@ QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& enc
     }
     return converted;
 }
+
+}  // namespace
 
 bool codecAvailable(const QByteArray& encoding) {
     return QStringEncoder(encoding.constData()).isValid() &&

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "goal/goal_rules.h"
 #include "ledger/text_formats.h"
 #include "plan/plan_model.h"
 #include "plan/progress.h"

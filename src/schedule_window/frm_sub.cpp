@@ -7,7 +7,7 @@
 #include <QScreen>
 
 #include "grid/flex_grid.h"
-#include "ledger/checked.h"
+#include "ledger/schedule.h"
 #include "ledger/text_formats.h"
 #include "ui_common/layout.h"
 
@@ -96,17 +96,14 @@ void frmSub::Form_Load() {
     grid.setFixedAlignment(0, 4);
     grid.setFixedAlignment(1, 4);
     grid.setColAlignment(1, 7);
-    hibi::Amount sum;
     for (int day = 1; day <= 365; ++day) {
-        const hibi::Amount planned = hibi::Amount::fromInteger(hibi::Integer::of(day));
         grid.setRow(day);
         grid.setCol(0);
         grid.setText(hibi::scheduleDayText(day));
         grid.setCol(1);
-        grid.setText(hibi::moneyText(sum + planned));
+        grid.setText(hibi::moneyText(hibi::Amount::fromYen(*hibi::planTotalYen(day))));
         grid.fitColumnToText(0, grid.cellText(day, 0));
         grid.fitColumnToText(1, grid.cellText(day, 1));
-        sum += planned;
     }
 }
 
