@@ -117,15 +117,15 @@ void fraMain::mnuRestore_Click() {
 
 void fraMain::mnuAbout_Click() {
     const QDir dir(plan_.directory());
-    MessageBox::show(
-        this, QStringLiteral("ヌピカ貯めよう！について"),
-        QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
-                       "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
-            .arg(QStringLiteral(HIBI_VERSION),
-                 QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
-                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile::canonicalName())),
-                 QDir::toNativeSeparators(plan_.backups().folderPath())),
-        MessageBox::Icon::Information);
+    MessageBox::show(this, QStringLiteral("ヌピカ貯めよう！について"),
+                     QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
+                                    "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
+                         .arg(QStringLiteral(HIBI_VERSION),
+                              QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
+                              QDir::toNativeSeparators(
+                                  dir.filePath(hibi::GoalFile(plan_.directory()).fileName())),
+                              QDir::toNativeSeparators(plan_.backups().folderPath())),
+                     MessageBox::Icon::Information);
 }
 
 void fraMain::mnuProgress_Click() {

@@ -1,5 +1,7 @@
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "goal/goal_file.h"
 #include "goal/goal_rules.h"
 
 using hibi::Amount;
@@ -61,8 +63,9 @@ class GoalTest : public QObject {
 
     void boxAndFileTexts() {
         // The amount shown follows the number the box starts with.
-        const QList<std::pair<const char16_t*, int>> boxes{
-            {u"30days", 30}, {u"abc", 0}, {u"4e", 4}, {u"3 65", 3}, {u"1,000", 1}, {u"３６５", 365}};
+        const QList<std::pair<const char16_t*, int>> boxes{{u"30days", 30}, {u"abc", 0},
+                                                           {u"4e", 4},      {u"3 65", 3},
+                                                           {u"1,000", 1},   {u"３６５", 365}};
         for (const auto& [text, days] : boxes) {
             QCOMPARE(hibi::goalDaysFromBoxText(text), Integer::of(days));
         }
@@ -73,6 +76,19 @@ class GoalTest : public QObject {
         for (const auto& [content, days] : files) {
             QCOMPARE(hibi::goalDaysFromFileContent(content), Integer::of(days));
         }
+    }
+
+    // The goal file goes by the spelling it exists under, as the About box
+    // names it.
+    void goalFileName() {
+        QTemporaryDir dir;
+        const hibi::GoalFile goal(dir.path());
+        QCOMPARE(goal.fileName(), QStringLiteral("目標ヒビノボリ.txt"));
+        QFile upper(dir.filePath(QStringLiteral("目標ヒビノボリ.TXT")));
+        QVERIFY(upper.open(QIODevice::WriteOnly));
+        upper.close();
+        QCOMPARE(goal.fileName(), QStringLiteral("目標ヒビノボリ.TXT"));
+        QCOMPARE(goal.load(), Integer::of(365));
     }
 };
 
