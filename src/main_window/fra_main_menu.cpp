@@ -46,7 +46,7 @@ void fraMain::buildMenu() {
                          QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* restore = addItem(file, QStringLiteral("バックアップから戻す(&R)..."));
     mnuClear_ = addItem(file, QStringLiteral("記録を空にする(&C)..."));
-    QAction* folder = addItem(file, QStringLiteral("台帳のフォルダを開く(&O)"));
+    QAction* folder = addItem(file, QStringLiteral("台帳ファイルのフォルダーを開く(&O)"));
     file->addSeparator();
     QAction* quit = addItem(file, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 

@@ -14,7 +14,7 @@ const QString kTryAgain = QStringLiteral(
 QString ledgerProblemReason(const LedgerFileProblem& problem) {
     switch (problem.kind) {
         case LedgerFileProblem::Kind::AmbiguousName:
-            return QStringLiteral("同じ名前の台帳が複数あります: ") +
+            return QStringLiteral("同じ名前の台帳ファイルが複数あります: ") +
                    problem.names.join(QStringLiteral("、"));
         case LedgerFileProblem::Kind::NotReadable:
             return problem.where ? QStringLiteral("%1 行目: %2")
@@ -22,17 +22,18 @@ QString ledgerProblemReason(const LedgerFileProblem& problem) {
                                        .arg(ledgerErrorText(problem.where->kind))
                                  : QString();
         case LedgerFileProblem::Kind::ChangedOnDisk:
-            return QStringLiteral("台帳が読み込み後に変更されています");
+            return QStringLiteral("台帳ファイルが読み込み後に変更されています");
         case LedgerFileProblem::Kind::Busy:
             return QStringLiteral(
-                "ほかで起動している「ヌピカ貯めよう！」が台帳を使っています。"
+                "ほかで起動している「ヌピカ貯めよう！」が台帳ファイルを使っています。"
                 "しばらくしてからもう一度お試しください");
         case LedgerFileProblem::Kind::NoBackup:
             return QStringLiteral("フォルダー「%1」にバックアップを保存できません（%2）")
                 .arg(Backups::folderName(), systemErrorText(problem.error));
         case LedgerFileProblem::Kind::FolderReadOnly:
             return QStringLiteral(
-                "台帳のあるフォルダーに新しいファイルを作れないため、バックアップを残せません");
+                "台帳ファイルのあるフォルダーに新しいファイルを作れないため、バックアップを残せませ"
+                "ん");
         case LedgerFileProblem::Kind::ReadFailed:
         case LedgerFileProblem::Kind::WriteFailed:
             break;
@@ -148,7 +149,8 @@ QString loadNoticeText(const LoadNotice& notice) {
                                                                      : QStringLiteral("前"));
         case LoadNotice::Kind::Utf8Ledger:
             return QStringLiteral(
-                       "台帳ファイル「%1」は UTF-8 で保存されています。このプログラムの台帳は"
+                       "台帳ファイル「%1」は UTF-8 "
+                       "で保存されています。このプログラムの台帳ファイルは"
                        " Shift-JIS（シフトJIS）です。\n\nShift-JIS に変換しますか？"
                        "元のファイルはフォルダー「%2」に残します。\n"
                        "変換しない場合は、記録を表示するだけで入金はできません。")
@@ -210,9 +212,9 @@ QString conversionProblemText(const LedgerFileProblem& problem) {
 
 QString restoreProblemText(const LedgerFileProblem& problem) {
     return QStringLiteral(
-               "バックアップから戻せませんでした。\n理由: %1\n\n台帳は変更していません。")
+               "バックアップから戻せませんでした。\n理由: %1\n\n台帳ファイルは変更していません。")
         .arg(problem.kind == LedgerFileProblem::Kind::NotReadable
-                 ? QStringLiteral("バックアップ「%1」を台帳として読み込めません")
+                 ? QStringLiteral("バックアップ「%1」を台帳ファイルとして読み込めません")
                        .arg(problem.fileName)
                  : ledgerProblemReason(problem));
 }

@@ -29,9 +29,9 @@ QString reasonText(hibi::BackupReason reason) {
 }  // namespace
 
 QString frmRestore::lineFor(const hibi::BackupSummary& summary) {
-    const QString made =
-        hibi::dateText(summary.entry.made.date()) + QLatin1Char(' ') +
-        hibi::timeText(summary.entry.made.time()) + QStringLiteral("（%1）").arg(reasonText(summary.entry.reason));
+    const QString made = hibi::dateText(summary.entry.made.date()) + QLatin1Char(' ') +
+                         hibi::timeText(summary.entry.made.time()) +
+                         QStringLiteral("（%1）").arg(reasonText(summary.entry.reason));
     if (!summary.readable) {
         return made + QStringLiteral("　読み込めないため戻せません");
     }
@@ -51,9 +51,11 @@ frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* caption = new QLabel(
         summaries_.isEmpty()
-            ? QStringLiteral("フォルダー「%1」にバックアップがありません。").arg(hibi::Backups::folderName())
-            : QStringLiteral("戻すバックアップを選んでください（新しい順）。今の台帳も、戻す前に"
-                             "バックアップとして残します。"),
+            ? QStringLiteral("フォルダー「%1」にバックアップがありません。")
+                  .arg(hibi::Backups::folderName())
+            : QStringLiteral(
+                  "戻すバックアップを選んでください（新しい順）。今の台帳ファイルも、戻す前に"
+                  "バックアップとして残します。"),
         this);
     caption->setWordWrap(true);
     layout->addWidget(caption);
@@ -94,13 +96,13 @@ void frmRestore::lstBackup_Activated() {
     if (row < 0 || !summaries_[row].readable) {
         return;
     }
-    const QString question =
-        QStringLiteral("台帳を次のバックアップの内容に戻しますか？\n\n%1\n\n"
-                       "今の台帳は、戻す前にバックアップとして残します。")
-            .arg(lineFor(summaries_[row]));
-    if (hibi::MessageBox::show(this, QStringLiteral("復元の確認"), question,
-                               hibi::MessageBox::Icon::Warning,
-                               hibi::MessageBox::Buttons::OkCancel) != hibi::MessageBox::Answer::Ok) {
+    const QString question = QStringLiteral(
+                                 "台帳ファイルを次のバックアップの内容に戻しますか？\n\n%1\n\n"
+                                 "今の台帳ファイルは、戻す前にバックアップとして残します。")
+                                 .arg(lineFor(summaries_[row]));
+    if (hibi::MessageBox::show(
+            this, QStringLiteral("復元の確認"), question, hibi::MessageBox::Icon::Warning,
+            hibi::MessageBox::Buttons::OkCancel) != hibi::MessageBox::Answer::Ok) {
         return;
     }
     chosen_ = summaries_[row].entry.fileName;
