@@ -2,11 +2,13 @@
 // never empty the history, a window left open past midnight, and ledgers
 // from other editors.
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QStyle>
@@ -16,8 +18,10 @@
 #include <memory>
 
 #include "grid/flex_grid.h"
+#include "help/manual_window.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
+#include "restore_window/frm_restore.h"
 #include "schedule_window/frm_sub.h"
 #include "test_support.h"
 #include "ui_common/clock.h"
@@ -302,6 +306,30 @@ class WindowSafety : public QObject {
         QCOMPARE(openWindows(), 3);  // main, progress, manual
         w.window->close();
         QCOMPARE(openWindows(), 0);
+    }
+
+    // What the program added to the original windows reads aloud: every
+    // control that takes the focus or shows text has an accessible name, and
+    // one that shows a value has it as its value or text.
+    void addedControlsReadAloud() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(3), QTime(8, 0)));
+        frmRestore restore(w.window->plan().backups(), w.window.get());
+        QList<QWidget*> added{w.window->findChild<QMenuBar*>(), &restore,
+                              ManualWindow::show(w.window.get())};
+        QStringList silent;
+        while (!added.isEmpty()) {
+            QWidget* widget = added.takeFirst();
+            added += widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            QAccessibleInterface* readable = QAccessible::queryAccessibleInterface(widget);
+            const bool speaks = widget->focusPolicy() != Qt::NoFocus ||
+                                qobject_cast<QLabel*>(widget) || qobject_cast<QMenuBar*>(widget);
+            if (speaks && !qobject_cast<QScrollBar*>(widget) &&
+                readable->text(QAccessible::Name).isEmpty()) {
+                silent << QStringLiteral("%1 (%2)").arg(widget->objectName(),
+                                                        widget->metaObject()->className());
+            }
+        }
+        QCOMPARE(silent, QStringList());
     }
 
     // The system's reasons read in Japanese, its own words kept after them.
