@@ -106,7 +106,11 @@ PY
     today="$(python3 -c "import datetime,sys; n=int(sys.argv[1]); s=datetime.date(1935,1,1) if n>30000 else datetime.date(2009,1,1); print(s+datetime.timedelta(days=n if n>=32766 else n+3))" "$n")"
     (cd "$dir" && exec env NO_FAKE_STAT=1 "$@" faketime "$today 21:05:33" "$program") &
     app_pid=$!
-    shoot "$(wait_window 'ヌピカ貯めよう！')" "$out/$file"
+    local id
+    id="$(wait_window 'ヌピカ貯めよう！')"
+    # ENLARGE=WxH: the window made that large first.
+    [[ -z "${ENLARGE:-}" ]] || { sleep 1; xdotool windowsize --sync "$id" ${ENLARGE/x/ }; sleep 2; }
+    shoot "$id" "$out/$file"
     stop_app
 }
 if [[ "${SHOTS_LONG:-1}" == 1 ]]; then
@@ -114,6 +118,7 @@ if [[ "${SHOTS_LONG:-1}" == 1 ]]; then
     long_history 3000 main_window_3000.png
     long_history 32766 main_window_32766.png
     long_history 3000 main_window_3000_scale2.png QT_SCALE_FACTOR=2
+    ENLARGE=900x620 long_history 32766 main_window_32766_enlarged.png
 fi
 
 # The menu's windows over a history of 1,000 days with a few kept copies:
