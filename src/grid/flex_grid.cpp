@@ -232,13 +232,18 @@ void FlexGrid::fitColumns() {
     QFont sized = font();
     std::vector<int> widths;
     bool fits = false;
-    for (int size = design;; --size) {
+    for (int size = design;;) {
         sized.setPixelSize(size);
         widths = columnWidthsFor(sized, design);
-        fits = std::accumulate(widths.begin(), widths.end(), 0) <= columnsRoom();
+        const int total = std::accumulate(widths.begin(), widths.end(), 0);
+        fits = total <= columnsRoom();
         if (!m_withinWidth || fits || size <= kSmallestPixels) {
             break;
         }
+        // The widths shrink in step with the font, all but their margins, so
+        // no size above this one fits: skip the sizes between, each of which
+        // would cost a font of its own.
+        size = std::clamp(size * columnsRoom() / total, kSmallestPixels, size - 1);
     }
     if (sized.pixelSize() != shown) {
         setFont(sized);  // the FontChange event updates the model and row heights
