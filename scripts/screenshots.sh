@@ -85,7 +85,9 @@ stop_app
 
 # Long histories: n deposits made to plan, then three days missed, so that
 # the arrears, the amounts and the totals are as wide as such a plan makes
-# them. QT_SCALE_FACTOR=2 shows the same window on a doubled screen.
+# them; the full ledger of 32,766 records is shown the next day, the last
+# the day counter reaches. QT_SCALE_FACTOR=2 shows the same window on a
+# doubled screen.
 long_history() {  # records, out file, extra environment...
     local n="$1" file="$2"
     shift 2
@@ -99,20 +101,24 @@ with open(path, "wb") as f:
     for i in range(n):
         day = start + datetime.timedelta(days=i)
         f.write(f'"{day:%Y年%m月%d日}","07:30:15",{i + 1}\r\n'.encode("cp932"))
-print((start + datetime.timedelta(days=n + 3)).isoformat())
 PY
     local today
-    today="$(python3 -c "import datetime,sys; n=int(sys.argv[1]); s=datetime.date(1935,1,1) if n>30000 else datetime.date(2009,1,1); print(s+datetime.timedelta(days=n+3))" "$n")"
+    today="$(python3 -c "import datetime,sys; n=int(sys.argv[1]); s=datetime.date(1935,1,1) if n>30000 else datetime.date(2009,1,1); print(s+datetime.timedelta(days=n if n>=32766 else n+3))" "$n")"
     (cd "$dir" && exec env NO_FAKE_STAT=1 "$@" faketime "$today 21:05:33" "$program") &
     app_pid=$!
-    shoot "$(wait_window 'ヌピカ貯めよう！')" "$out/$file"
+    local id
+    id="$(wait_window 'ヌピカ貯めよう！')"
+    # ENLARGE=WxH: the window made that large first.
+    [[ -z "${ENLARGE:-}" ]] || { sleep 1; xdotool windowsize --sync "$id" ${ENLARGE/x/ }; sleep 2; }
+    shoot "$id" "$out/$file"
     stop_app
 }
 if [[ "${SHOTS_LONG:-1}" == 1 ]]; then
     long_history 1000 main_window_1000.png
     long_history 3000 main_window_3000.png
-    long_history 32760 main_window_32760.png
+    long_history 32766 main_window_32766.png
     long_history 3000 main_window_3000_scale2.png QT_SCALE_FACTOR=2
+    ENLARGE=900x620 long_history 32766 main_window_32766_enlarged.png
 fi
 
 # The menu's windows over a history of 1,000 days with a few kept copies:

@@ -14,8 +14,8 @@ constexpr std::string_view kProgram = "hibinobori";
 
 constexpr std::string_view kUsage =
     "使い方: hibinobori [オプション]\n"
-    "日々のぼり貯金のコーチを起動します。台帳 ヒビノボリ.txt と目標 目標ヒビノボリ.txt は\n"
-    "起動したディレクトリに置かれます。\n"
+    "日々のぼり貯金のコーチを起動します。台帳ファイル ヒビノボリ.txt と目標 目標ヒビノボリ.txt は\n"
+    "起動したフォルダーに置かれます。\n"
     "\n"
     "  -h, --help     この説明を表示して終了します\n"
     "  -v, --version  バージョンを表示して終了します\n"

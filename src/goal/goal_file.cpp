@@ -18,6 +18,11 @@ QString GoalFile::canonicalName() {
 
 GoalFile::GoalFile(QString directory) : directory_(std::move(directory)) {}
 
+QString GoalFile::fileName() const {
+    const DataFileLookup lookup = findDataFile(directory_, kBaseName, QStringLiteral("txt"));
+    return lookup.exists ? QFileInfo(lookup.path).fileName() : canonicalName();
+}
+
 Integer GoalFile::load() const {
     const DataFileLookup lookup = findDataFile(directory_, kBaseName, QStringLiteral("txt"));
     if (!lookup.exists) {

@@ -16,6 +16,10 @@ class GoalFile {
 
     explicit GoalFile(QString directory);
 
+    // The name the goal file goes by in the directory: the spelling it
+    // exists under (目標ヒビノボリ.TXT, say), else the canonical name.
+    QString fileName() const;
+
     // The saved goal days; the default goal when the file is missing, cannot
     // be read, holds no number or one out of range. Never creates the file.
     Integer load() const;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ledger/schedule.h"
+
 namespace hibi {
 
 namespace {
@@ -118,12 +120,8 @@ std::optional<Integer> roundToGoalDays(double value) {
 }
 
 Amount goalAmount(Integer days) {
-    if (days.value() <= 0) {
-        return Amount();
-    }
-    // At most 32,767 days: the sum fits 32 bits of yen.
-    const long long n = days.value();
-    return Amount::fromYen(static_cast<std::int32_t>(n * (n + 1) / 2));
+    // Goal days are 16-bit: the sum always fits.
+    return Amount::fromWideYen(planTotalYen(days.value()).value_or(0)).value_or(Amount());
 }
 
 QString goalValueText(double value) {

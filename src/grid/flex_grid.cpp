@@ -7,24 +7,23 @@
 #include <QBrush>
 #include <QEvent>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <optional>
-#include <unordered_map>
-#include <vector>
+#include <numeric>
 
 using namespace flex_grid_detail;
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), m_model(new FlexGridModel(this)) {
-    m_model->resizeCols(2);
     m_model->resizeRows(2);
     setModel(m_model);
+    setCols(2);
 
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
@@ -70,6 +69,8 @@ int FlexGrid::rows() const {
 
 void FlexGrid::setCols(int n) {
     m_model->resizeCols(std::max({n, fixedCols(), 1}));
+    m_designWidths.resize(size_t(cols()), -1);
+    m_widestTexts.resize(size_t(cols()));
     clampCursor();
 }
 
@@ -160,24 +161,100 @@ void FlexGrid::setColWidthTwips(int col, int twips) {
     if (!checkColumn(col)) {
         return;
     }
-    if (twips < 0) {
-        setColumnWidth(col, horizontalHeader()->defaultSectionSize());
-    } else {
-        setColumnWidth(col, static_cast<int>(std::lround(twips / kTwipsPerPixel)));
-    }
-}
-
-int FlexGrid::cellWidthFor(const QString& text) const {
-    // The item delegate keeps a focus-frame margin plus one pixel on either
-    // side of the text; the grid line takes one more.
-    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    return fontMetrics().horizontalAdvance(text) + 2 * margin + (showGrid() ? 1 : 0);
+    m_designWidths[size_t(col)] =
+        twips < 0 ? -1 : static_cast<int>(std::lround(twips / kTwipsPerPixel));
+    m_widestTexts[size_t(col)].clear();
+    fitColumns();
 }
 
 void FlexGrid::fitColumnToText(int col, const QString& text) {
-    if (checkColumn(col) && columnWidth(col) < cellWidthFor(text)) {
-        setColumnWidth(col, cellWidthFor(text));
+    if (!checkColumn(col)) {
+        return;
     }
+    // Measured once, in the font of the moment: texts keep their order of
+    // width at every size.
+    QString& widest = m_widestTexts[size_t(col)];
+    if (fontMetrics().horizontalAdvance(text) > fontMetrics().horizontalAdvance(widest)) {
+        widest = text;
+        fitColumns();
+    }
+}
+
+void FlexGrid::setColumnsWithinWidth(bool on) {
+    m_withinWidth = on;
+    fitColumns();
+}
+
+std::vector<int> FlexGrid::columnWidthsFor(const QFont& font, int designPixels) const {
+    const QFontMetrics metrics(font);
+    // The design widths shrink with the font.
+    const double scale = double(font.pixelSize()) / designPixels;
+    // The item delegate keeps a focus-frame margin plus one pixel on either
+    // side of a cell's text, and the grid line takes one more; the header
+    // keeps its margin on either side of its text.
+    const int cellMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int headerMargin =
+        style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+    std::vector<int> widths(static_cast<size_t>(cols()));
+    for (int c = 0; c < cols(); ++c) {
+        const int design = m_designWidths[size_t(c)];
+        int width = design >= 0 ? int(std::lround(design * scale))
+                                : horizontalHeader()->defaultSectionSize();
+        const QString& widest = m_widestTexts[size_t(c)];
+        if (!widest.isEmpty()) {
+            width = std::max(
+                width, metrics.horizontalAdvance(widest) + 2 * cellMargin + (showGrid() ? 1 : 0));
+        }
+        if (fixedRows() == 1 && rows() > 0) {
+            width = std::max(width, metrics.horizontalAdvance(cellText(0, c)) + 2 * headerMargin);
+        }
+        widths[size_t(c)] = width;
+    }
+    return widths;
+}
+
+int FlexGrid::columnsRoom() const {
+    // A vertical scroll bar is counted whether shown or not, so that rows
+    // added later never push the columns out of the view.
+    const int scrollBar =
+        verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff
+            ? 0
+            : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    return width() - 2 * frameWidth() - scrollBar;
+}
+
+void FlexGrid::fitColumns() {
+    // Nine pixels is the smallest size the IPA faces still draw legibly.
+    constexpr int kSmallestPixels = 9;
+    const int shown = QFontInfo(font()).pixelSize();
+    // Without a width to keep to, the columns just take the font on show.
+    const int design = m_withinWidth && m_designPixels > 0 ? m_designPixels : shown;
+    QFont sized = font();
+    std::vector<int> widths;
+    bool fits = false;
+    for (int size = design;;) {
+        sized.setPixelSize(size);
+        widths = columnWidthsFor(sized, design);
+        const int total = std::accumulate(widths.begin(), widths.end(), 0);
+        fits = total <= columnsRoom();
+        if (!m_withinWidth || fits || size <= kSmallestPixels) {
+            break;
+        }
+        // The widths shrink in step with the font, all but their margins, so
+        // no size above this one fits: skip the sizes between, each of which
+        // would cost a font of its own.
+        size = std::clamp(size * columnsRoom() / total, kSmallestPixels, size - 1);
+    }
+    if (sized.pixelSize() != shown) {
+        setFont(sized);  // the FontChange event updates the model and row heights
+    }
+    for (int c = 0; c < cols(); ++c) {
+        if (columnWidth(c) != widths[size_t(c)]) {
+            setColumnWidth(c, widths[size_t(c)]);
+        }
+    }
+    setHorizontalScrollBarPolicy(m_withinWidth && fits ? Qt::ScrollBarAlwaysOff
+                                                       : Qt::ScrollBarAsNeeded);
 }
 
 void FlexGrid::setColAlignment(int col, short code) {
@@ -203,9 +280,11 @@ void FlexGrid::setFontSizePoints(double pt) {
     // Points as they were drawn up, at 96 dots per inch, so that the text
     // fits its columns whatever the screen's resolution.
     m_fontPoints = pt;
+    m_designPixels = qMax(1, qRound(pt * 96.0 / 72.0));
     QFont sized = font();
-    sized.setPixelSize(qMax(1, qRound(pt * 96.0 / 72.0)));
+    sized.setPixelSize(m_designPixels);
     setFont(sized);  // the FontChange event updates the model and row heights
+    fitColumns();
 }
 
 double FlexGrid::fontSizePoints() const {
@@ -218,6 +297,21 @@ void FlexGrid::showEvent(QShowEvent* event) {
         const int r = m_pendingTopRow;
         m_pendingTopRow = -1;
         scrollToTopRow(r);
+    }
+}
+
+void FlexGrid::resizeEvent(QResizeEvent* event) {
+    // A view scrolled to its end stays there, whatever the new size and
+    // font make of the rows: the newest row stays in view.
+    const bool atEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    QTableView::resizeEvent(event);
+    if (m_withinWidth && event->size().width() != event->oldSize().width()) {
+        fitColumns();
+    }
+    if (atEnd) {
+        executeDelayedItemsLayout();
+        updateGeometries();
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     }
 }
 

@@ -4,9 +4,12 @@
 #include <QString>
 #include <QTableView>
 #include <functional>
+#include <vector>
 
 class FlexGridModel;
 class QEvent;
+class QFontMetrics;
+class QResizeEvent;
 class QShowEvent;
 
 // A read-only text grid addressed through a current-cell cursor: pick a cell
@@ -29,8 +32,9 @@ class QShowEvent;
 // empty text, and debug builds assert. Shape and scroll requests (setRows,
 // setCols, setFixedRows, setFixedCols, setTopRow) are clamped instead.
 //
-// The text lives in one flat vector, so tens of thousands of rows cost no more
-// than their strings.
+// Storage: only rows written cell by cell keep text of their own; rows fed
+// from a row source (setRowSource) ask it for their text when they are drawn
+// or read, so a history of tens of thousands of rows costs next to nothing.
 class FlexGrid : public QTableView {
     Q_OBJECT
 
@@ -81,16 +85,23 @@ class FlexGrid : public QTableView {
     void setTopRow(int r);
     int topRow() const;
 
-    // Column width in twips, 15 twips to the pixel, rounded to the nearest
-    // pixel. A negative width restores the default width.
+    // The column's design width in twips, 15 twips to the pixel, rounded to
+    // the nearest pixel; a negative width means the default width. It also
+    // forgets the texts fitColumnToText gave the column.
     void setColWidthTwips(int col, int twips);
 
-    // Widens column col, if need be, so that text fits a cell of it whole
-    // (never narrows it). The view scrolls sideways when the columns no
-    // longer fit.
+    // Text that a cell of column col must show whole: the column is as wide
+    // as its design width or its widest such text, whichever is wider, and
+    // its header text always fits. Only the widest text given is kept, so a
+    // caller hands over the widest of its values, not every cell.
     void fitColumnToText(int col, const QString& text);
-    // The width a column needs to show text whole in one of its cells.
-    int cellWidthFor(const QString& text) const;
+
+    // When on, the columns always fit the view's width and the view never
+    // scrolls sideways: where they would not fit at the design font
+    // (setFontSizePoints), every cell is drawn in the largest smaller font
+    // at which they do, down to 9 pixels. Fitted again when the view is
+    // resized, so a wider view takes the design font back.
+    void setColumnsWithinWidth(bool on);
 
     // Alignment codes: 0..8 are left/centre/right (code / 3) combined with
     // top/middle/bottom (code % 3); 9 is the default, left and vertically
@@ -108,6 +119,7 @@ class FlexGrid : public QTableView {
   protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     bool checkCell(int r, int c) const;
@@ -117,12 +129,25 @@ class FlexGrid : public QTableView {
     void syncFontAndRowHeight();
     void syncFixedColours();
     void scrollToTopRow(int r);
+    // Sets every column's width, and the font where the columns must stay
+    // within the width.
+    void fitColumns();
+    // Each column's width in the font, given the size the design widths
+    // were drawn up for.
+    std::vector<int> columnWidthsFor(const QFont& font, int designPixels) const;
+    int columnsRoom() const;
 
     FlexGridModel* m_model;
     int m_cursorRow = 0;
     int m_cursorCol = 0;
     int m_pendingTopRow = -1;
     double m_fontPoints = 0.0;
+    int m_designPixels = 0;
+    bool m_withinWidth = false;
+    // Per column: the design width in pixels (-1: the default) and the
+    // widest text its cells must show whole.
+    std::vector<int> m_designWidths;
+    std::vector<QString> m_widestTexts;
 };
 
 // A table of the windows' kind: placed at geometry, in the tables' face, with

@@ -70,6 +70,20 @@ Computed compute(const QDate& first, const QDate& last, const QDate& today) {
 
 }  // namespace
 
+std::optional<qint64> planTotalYen(qint64 n) {
+    if (n <= 0) {
+        return 0;
+    }
+    // n or n + 1 is even: halve that one first, so no step exceeds the result.
+    const qint64 a = n % 2 == 0 ? n / 2 : n;
+    const qint64 b = n % 2 == 0 ? n + 1 : n / 2 + 1;
+    qint64 sum = 0;
+    if (__builtin_mul_overflow(a, b, &sum)) {
+        return std::nullopt;
+    }
+    return sum;
+}
+
 QList<Amount> runningTotals(const QList<LedgerRecord>& records) {
     QList<Amount> totals;
     totals.reserve(records.size());

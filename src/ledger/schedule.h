@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QtGlobal>
 #include <optional>
 
 #include "ledger/checked.h"
@@ -24,6 +25,10 @@ struct Schedule {
     Amount amountDue;        // curKingaku + curTainou: what one press hands over
     Integer dayNumber;       // intKeikaHyouji + 1, the day label's number
 };
+
+// 1 + 2 + ... + n yen, what the plan asks for over its first n days: 0 for n
+// of 0 or less, nothing when the sum does not fit 64 bits.
+std::optional<qint64> planTotalYen(qint64 n);
 
 // The running total after each record. It stops at the first record whose
 // total no longer fits an amount, so it may be shorter than the records.

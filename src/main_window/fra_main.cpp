@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "goal/goal_rules.h"
 #include "grid/flex_grid.h"
 #include "help/help_viewer.h"
 #include "ledger/text_formats.h"
@@ -74,7 +74,8 @@ QString historyCellText(const hibi::PlanModel& plan, int row, int col) {
 
 fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       clock_(clock),
       plan_(std::move(dataDirectory)),
       helpViewer_(new HelpViewer(this)) {
@@ -83,10 +84,13 @@ fraMain::fraMain(hibi::Clock& clock, QString dataDirectory, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
     buildMenu();
     buildControls();
-    // The original window grows by the menu's height.
+    // The original window grows by the menu's height. It opens at that size
+    // and may be enlarged, never made smaller.
     const int menuHeight = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, 631, menuHeight);
-    setFixedSize(631, 452 + menuHeight);
+    designSize_ = QSize(631, 452 + menuHeight);
+    setMinimumSize(designSize_);
+    resize(designSize_);
     // The panel shows only real values: nothing until the status is decided.
     HideEveryStatus();
     midnightTimer_.setParent(this);
@@ -165,11 +169,16 @@ void fraMain::ShowHistory() {
 
 void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
                                 const QList<Amount>& totals) {
-    // Every cell whole: the columns widen to the longest row number and to
-    // the widest amount and total. Money texts grow with their magnitude,
-    // so the largest and the most negative values are the widest.
+    // Every cell whole: the columns take the longest row number, the newest
+    // date and time, and the widest amount and total. Money texts grow with
+    // their magnitude, so the largest and the most negative values are the
+    // widest. The grid keeps them all within its width.
     FlexGrid& grid = *msgEvery_;
     grid.fitColumnToText(0, hibi::rowNumberText(grid.rows() - 1));
+    if (!records.isEmpty()) {
+        grid.fitColumnToText(1, records.last().dateText());
+        grid.fitColumnToText(2, records.last().timeText());
+    }
     const auto fitExtremes = [&grid](int col, const auto& values, const auto& amountOf) {
         if (values.isEmpty()) {
             return;
@@ -290,35 +299,6 @@ void fraMain::ShowNyukinZumi() {
     cmdEveryHozon_->setEnabled(false);
 }
 
-// --- Goal planner -----------------------------------------------------------
-
-void fraMain::LoadNissuu() {
-    txtSetNissuu_->setText(QString::number(plan_.loadGoal().value()));
-}
-
-void fraMain::CalcSetKingaku() {
-    const auto days = hibi::goalDaysFromBoxText(txtSetNissuu_->text());
-    if (!days) {
-        return;  // beyond what the day counter can run up to: left as it was
-    }
-    hibi::setFittedText(lblSetKingaku_, hibi::moneyText(hibi::goalAmount(*days)));
-}
-
-void fraMain::txtSetNissuu_KeyPress(int& keyAscii) {
-    if (keyAscii != 13) {
-        return;
-    }
-    const auto entry = hibi::goalFromTypedText(txtSetNissuu_->text());
-    if (!entry) {
-        return;  // empty, not a number, or out of range: nothing changes
-    }
-    CalcSetKingaku();
-    if (auto problem = plan_.saveGoal(entry->value)) {
-        showError(hibi::goalSaveProblemText(*problem));
-    }
-    refreshProgress();
-}
-
 bool fraMain::eventFilter(QObject* watched, QEvent* event) {
     // Return or Enter presses the focused picture button.
     if (auto* button = qobject_cast<QToolButton*>(watched);
@@ -328,6 +308,20 @@ bool fraMain::eventFilter(QObject* watched, QEvent* event) {
             button->click();
             return true;
         }
+    }
+    // The menu's shortcuts work in the goal box too, which would otherwise
+    // take Ctrl+E for itself.
+    if (watched == txtSetNissuu_ && event->type() == QEvent::ShortcutOverride &&
+        isMenuShortcut(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    // A goal typed but not saved with Return does not stay behind when the
+    // focus leaves: the box always shows the goal its amount is for. A menu
+    // opened over the box leaves it as it is.
+    if (watched == txtSetNissuu_ && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        revertGoalBox();
     }
     if (watched == txtSetNissuu_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -374,15 +368,9 @@ void fraMain::cmdEveryClr_Click() {
     if (!tookNewLedger(plan_.reset(clock_.now()), hibi::resetProblemText)) {
         return;
     }
-    InitEveryGrid();
-    ShowHistory();  // the model has loaded the emptied ledger
-    hibi::setFittedText(lblkeika_, QStringLiteral("1日"));
-    hibi::setFittedText(lblEvery_zen_, hibi::moneyText(Amount()));
-    cmdEveryHozon_->setEnabled(true);
-    // The new plan's first day, without the introduction.
-    ShowEveryStatus(false);
-    updateMenu();
-    refreshProgress();
+    // The model has loaded the emptied ledger: the new plan's first day,
+    // shown as after any load, without the introduction.
+    showReloadedPlan();
     showPendingMessages();
 }
 

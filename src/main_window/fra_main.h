@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QDate>
 #include <QList>
+#include <QPair>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -14,6 +17,7 @@
 class FlexGrid;
 class frmProgress;
 class QAction;
+class QKeyEvent;
 class QMenuBar;
 class HelpViewer;
 class QLabel;
@@ -57,6 +61,7 @@ class fraMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private slots:
     void cmdEveryHozon_Click();
@@ -103,6 +108,10 @@ class fraMain : public QWidget {
     void LoadNissuu();
     void CalcSetKingaku();
     void txtSetNissuu_KeyPress(int& keyAscii);
+    // Puts the saved goal back into the goal box, and its amount beside it.
+    void revertGoalBox();
+    // Whether a key is one of the menu's shortcuts.
+    bool isMenuShortcut(const QKeyEvent& key) const;
 
     // Shows the history and status anew after the model loaded again under a
     // window already on screen.
@@ -119,6 +128,8 @@ class fraMain : public QWidget {
     hibi::Clock& clock_;
     hibi::PlanModel plan_;
     QString strHelp_;
+    // The goal box's text as last loaded or saved.
+    QString savedGoalText_;
     HelpViewer* helpViewer_ = nullptr;
     QList<hibi::LoadNotice> pendingNotices_;
     QStringList lastLoadNotices_;  // what the last load found, as noticeKey() tells it
@@ -128,7 +139,13 @@ class fraMain : public QWidget {
     QAction* mnuClear_ = nullptr;
     QPointer<frmProgress> progress_;
 
+    // The size the window opens at and cannot be made smaller than, and
+    // where each control of the original content sits at that size.
+    QSize designSize_;
+    QList<QPair<QWidget*, QRect>> designGeometry_;
+
     // Controls.
+    QWidget* body_ = nullptr;
     QLabel* Image2_ = nullptr;
     QToolButton* cmdEveryHozon_ = nullptr;
     QToolButton* cmdEveryClr_ = nullptr;

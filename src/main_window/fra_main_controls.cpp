@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "grid/flex_grid.h"
 #include "main_window/fra_main.h"
@@ -60,7 +61,7 @@ void fraMain::buildControls() {
 
     // The original window's content, below the menu bar: every control keeps
     // its place relative to this area.
-    auto* body = new QWidget(this);
+    auto* body = body_ = new QWidget(this);
     body->setObjectName(QStringLiteral("body"));
     body->setAccessibleName(QStringLiteral("入金の記録"));
     body->setGeometry(0, menuBar_->sizeHint().height(), 631, 452);
@@ -109,6 +110,7 @@ void fraMain::buildControls() {
     // History.
     msgEvery_ = makeTableGrid(body, QStringLiteral("msgEvery"), twipsRect(75, 1350, 6810, 5355), 5,
                               1, QStringLiteral("入金の履歴"));
+    msgEvery_->setColumnsWithinWidth(true);
 
     // Headings and values.
     const Qt::Alignment centred = Qt::AlignCenter;
@@ -199,4 +201,28 @@ void fraMain::buildControls() {
     setTabOrder(cmdsyoukai_, cmdEnd_);
     setTabOrder(cmdEnd_, msgEvery_);
     setTabOrder(msgEvery_, txtSetNissuu_);
+
+    for (QWidget* control : body->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        designGeometry_.append({control, control->geometry()});
+    }
+}
+
+void fraMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Enlarged, the history grows right and down and the separator right;
+    // the title keeps its place at the top left and every other control
+    // its place relative to the top right.
+    const int wider = std::max(0, width() - designSize_.width());
+    const int taller = std::max(0, height() - designSize_.height());
+    menuBar_->resize(width(), menuBar_->height());
+    body_->resize(631 + wider, 452 + taller);
+    for (const auto& [control, design] : std::as_const(designGeometry_)) {
+        if (control == msgEvery_) {
+            control->setGeometry(design.adjusted(0, 0, wider, taller));
+        } else if (control == Line1_) {
+            control->setGeometry(design.adjusted(0, 0, wider, 0));
+        } else if (control != Image2_) {
+            control->setGeometry(design.translated(wider, 0));
+        }
+    }
 }

@@ -2,6 +2,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -45,7 +46,7 @@ void fraMain::buildMenu() {
                          QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* restore = addItem(file, QStringLiteral("バックアップから戻す(&R)..."));
     mnuClear_ = addItem(file, QStringLiteral("記録を空にする(&C)..."));
-    QAction* folder = addItem(file, QStringLiteral("台帳のフォルダを開く(&O)"));
+    QAction* folder = addItem(file, QStringLiteral("台帳ファイルのフォルダーを開く(&O)"));
     file->addSeparator();
     QAction* quit = addItem(file, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -94,7 +95,7 @@ void fraMain::mnuExport_Click() {
     }
     if (hibi::isProgramDataPath(path, plan_.directory())) {
         showError(
-            QStringLiteral("「%1」には書き出せません。\n台帳・目標・ロックのファイルと、"
+            QStringLiteral("「%1」には書き出せません。\n台帳ファイル、目標ファイル、ロックファイルと、"
                            "フォルダー「%2」の中には、履歴を書き出せません（記録を守るため）。"
                            "\n\n別の名前か場所を選んでください。")
                 .arg(QDir::toNativeSeparators(path), hibi::Backups::folderName()));
@@ -128,7 +129,7 @@ void fraMain::mnuFolder_Click() {
     }
     // No file manager answered: the path, to be copied from the box.
     showError(QStringLiteral("フォルダーを開けるプログラムが見つかりませんでした。\n"
-                             "台帳のフォルダーは次の場所です（選んでコピーできます）。\n\n%1")
+                             "台帳ファイルのフォルダーは次の場所です（選んでコピーできます）。\n\n%1")
                   .arg(QDir::toNativeSeparators(plan_.directory())));
 }
 
@@ -144,7 +145,7 @@ void fraMain::mnuAbout_Click() {
                        "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
             .arg(QStringLiteral(HIBI_VERSION),
                  QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
-                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile::canonicalName())), backups),
+                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile(plan_.directory()).fileName())), backups),
         MessageBox::Icon::Information);
 }
 
@@ -167,4 +168,15 @@ void fraMain::refreshProgress() {
 
 void fraMain::mnuManual_Click() {
     ManualWindow::show(this);
+}
+
+bool fraMain::isMenuShortcut(const QKeyEvent& key) const {
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction* action : menuBar_->findChildren<QAction*>()) {
+        if (!action->shortcut().isEmpty() &&
+            action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -18,7 +18,7 @@ QString fullLedgerText(const QString& fileName) {
                "台帳ファイル「%1」の記録が、扱える上限の %2 件に達しました。これ以上の入金は"
                "記録できないため、「入金」は押せません。\n\n続けるには、「クリア」で新しく始めて"
                "ください（今までの記録はフォルダー「%3」に残ります）。または、別のフォルダーで"
-               "起動すると、新しい台帳で始められます（今の台帳はそのまま残ります）。")
+               "起動すると、新しい台帳ファイルで始められます（今の台帳ファイルはそのまま残ります）。")
         .arg(fileName, QLocale(QLocale::Japanese).toString(kMaxLedgerRecords),
              Backups::folderName());
 }
@@ -39,14 +39,15 @@ QString ledgerProblemReason(const LedgerFileProblem& problem) {
             return QStringLiteral("台帳ファイルが読み込み後にほかで変更されています");
         case LedgerFileProblem::Kind::Busy:
             return QStringLiteral(
-                "ほかで起動している「ヌピカ貯めよう！」が台帳を使っています。"
+                "ほかで起動している「ヌピカ貯めよう！」が台帳ファイルを使っています。"
                 "しばらくしてからもう一度お試しください");
         case LedgerFileProblem::Kind::NoBackup:
             return QStringLiteral("フォルダー「%1」にバックアップを保存できません（%2）")
                 .arg(Backups::folderName(), systemErrorText(problem.error));
         case LedgerFileProblem::Kind::FolderReadOnly:
             return QStringLiteral(
-                "台帳のあるフォルダーに新しいファイルを作れないため、バックアップを残せません");
+                "台帳ファイルのあるフォルダーに新しいファイルを作れないため、バックアップを残せませ"
+                "ん");
         case LedgerFileProblem::Kind::ReadFailed:
         case LedgerFileProblem::Kind::WriteFailed:
         case LedgerFileProblem::Kind::NotSynced:
@@ -102,7 +103,7 @@ QString nextStep(const LedgerFileProblem& problem) {
         return QStringLiteral("原因が取り除かれたら、もう一度お試しください。");
     }
     return QStringLiteral(
-        "台帳のあるフォルダーとファイルの設定（書き込みの権限など）を"
+        "台帳ファイルのあるフォルダーとファイルの設定（書き込みの権限など）を"
         "確かめてください。");
 }
 
@@ -165,7 +166,7 @@ QString ledgerErrorText(LedgerErrorKind kind) {
 
 QString noBackupsHereText(const QString& fileName) {
     return QStringLiteral(
-               "台帳ファイル「%1」のあるフォルダーには新しいファイルを作れないため、台帳の"
+               "台帳ファイル「%1」のあるフォルダーには新しいファイルを作れないため、台帳ファイルの"
                "バックアップを残せません。入金は台帳ファイルに直接書き足します。クリアと"
                "バックアップからの復元はできません。\n\nバックアップを残すには、このフォルダーに"
                "書き込めるようにするか、台帳ファイルを書き込めるフォルダーへ移して、そこで起動して"
@@ -241,7 +242,8 @@ QString loadNoticeText(const LoadNotice& notice) {
                                                                      : QStringLiteral("前"));
         case LoadNotice::Kind::Utf8Ledger:
             return QStringLiteral(
-                       "台帳ファイル「%1」は UTF-8 で保存されています。このプログラムの台帳は"
+                       "台帳ファイル「%1」は UTF-8 "
+                       "で保存されています。このプログラムの台帳ファイルは"
                        " Shift-JIS（シフトJIS）です。\n\nShift-JIS に変換しますか？"
                        "元のファイルはフォルダー「%2」に残します。\n"
                        "変換しない場合は、記録を表示するだけで入金はできません。")
@@ -278,7 +280,7 @@ QString depositOutcomeText(const DepositOutcome& outcome) {
             return {};
         case DepositOutcome::Kind::NewDay:
             return QStringLiteral(
-                       "日付が変わったため、台帳を読み込み直して今日の入金額を"
+                       "日付が変わったため、台帳ファイルを読み込み直して今日の入金額を"
                        "計算し直しました。\n\n") +
                    today;
         case DepositOutcome::Kind::ChangedOnDisk:
@@ -313,7 +315,7 @@ QString depositOutcomeText(const DepositOutcome& outcome) {
 
 QString backupFailureText(const SystemError& error) {
     return QStringLiteral(
-               "入金は記録しました。\n\nただし、今日の入金の前の台帳をフォルダー「%1」に"
+               "入金は記録しました。\n\nただし、今日の入金の前の台帳ファイルをフォルダー「%1」に"
                "バックアップとして残せませんでした。\n理由: %2\n\nこのままでは、"
                "バックアップのないまま記録を続けることになります。フォルダー「%1」を"
                "確かめてください。")
@@ -351,12 +353,12 @@ QString conversionProblemText(const LedgerFileProblem& problem) {
 QString restoreProblemText(const LedgerFileProblem& problem) {
     if (problem.kind == LedgerFileProblem::Kind::NotReadable) {
         return QStringLiteral(
-                   "バックアップ「%1」を台帳として読み込めないため、戻せません。\n\n"
-                   "台帳は変更していません。")
+                   "バックアップ「%1」を台帳ファイルとして読み込めないため、戻せません。\n\n"
+                   "台帳ファイルは変更していません。")
             .arg(problem.fileName);
     }
     return QStringLiteral(
-               "バックアップから戻せませんでした。\n理由: %1\n\n台帳は変更して"
+               "バックアップから戻せませんでした。\n理由: %1\n\n台帳ファイルは変更して"
                "いません。%2")
         .arg(ledgerProblemReason(problem), kShowingFile);
 }

@@ -323,9 +323,13 @@ Integer PlanModel::loadGoal() {
 }
 
 std::optional<GoalFile::SaveProblem> PlanModel::saveGoal(double value) {
-    // The goal the progress figures measure by is the one just typed.
-    goalDays_ = roundToGoalDays(value).value_or(goalDays_);
-    return GoalFile(directory()).save(value);
+    // The goal the progress figures measure by is the one just saved; a
+    // goal that could not be saved leaves the saved one in force.
+    auto problem = GoalFile(directory()).save(value);
+    if (!problem) {
+        goalDays_ = roundToGoalDays(value).value_or(goalDays_);
+    }
+    return problem;
 }
 
 }  // namespace hibi

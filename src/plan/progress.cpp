@@ -13,18 +13,11 @@ namespace hibi {
 
 namespace {
 
-// 1 + 2 + ... + n as an amount, or false when it does not fit.
-bool triangle(qint64 n, Amount& sum) {
-    if (n <= 0) {
-        sum = Amount();
-        return true;
-    }
-    // n or n + 1 is even: halve that one first, so no step exceeds the result.
-    const qint64 a = n % 2 == 0 ? n / 2 : n;
-    const qint64 b = n % 2 == 0 ? n + 1 : (n + 1) / 2;
-    qint64 yen = 0;
+// The plan's total over n days as an amount, or false when it does not fit.
+bool planTotal(qint64 n, Amount& sum) {
+    const std::optional<qint64> yen = planTotalYen(n);
     qint64 units = 0;
-    if (__builtin_mul_overflow(a, b, &yen) || __builtin_mul_overflow(yen, Amount::kScale, &units)) {
+    if (!yen || __builtin_mul_overflow(*yen, Amount::kScale, &units)) {
         return false;
     }
     sum = Amount::fromUnits(units);
@@ -90,8 +83,7 @@ void fillSeries(const QList<LedgerRecord>& records, const QList<Amount>& totals,
     const auto length = static_cast<size_t>(f.dayNumber);
     f.planSeries.resize(std::max<size_t>(length, kFirstWeek));
     for (size_t k = 0; k < f.planSeries.size(); ++k) {
-        const auto n = static_cast<std::int64_t>(k) + 1;
-        f.planSeries[k] = n * (n + 1) / 2;
+        f.planSeries[k] = *planTotalYen(static_cast<qint64>(k) + 1);
     }
     if (!f.hasRecords) {
         return;
@@ -144,7 +136,7 @@ std::optional<Milestone> milestoneOn(qint64 day, const ProgressFigures& f) {
     Milestone m;
     m.day = day;
     m.date = f.start.addDays(day - 1);
-    if (!triangle(day, m.amount)) {
+    if (!planTotal(day, m.amount)) {
         return std::nullopt;
     }
     return m;
@@ -212,7 +204,7 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     const qint64 now = today.toJulianDay();
     f.dayNumber = now - first + 1;
     f.saved = totals.isEmpty() ? Amount() : totals.last();
-    f.plannedInRange = triangle(f.dayNumber, f.planned);
+    f.plannedInRange = planTotal(f.dayNumber, f.planned);
     qint64 shortfall = 0;
     f.shortfallInRange =
         f.plannedInRange && !__builtin_sub_overflow(f.planned.units(), f.saved.units(), &shortfall);

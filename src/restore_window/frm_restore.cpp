@@ -55,7 +55,7 @@ frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
         summaries_.isEmpty()
             ? QStringLiteral("フォルダー「%1」にバックアップがありません。")
                   .arg(hibi::Backups::folderName())
-            : QStringLiteral("戻すバックアップを選んでください（新しい順）。今の台帳も、戻す前に"
+            : QStringLiteral("戻すバックアップを選んでください（新しい順）。今の台帳ファイルも、戻す前に"
                              "バックアップとして残します。"),
         this);
     caption->setWordWrap(true);
@@ -98,8 +98,8 @@ void frmRestore::lstBackup_Activated() {
         return;
     }
     const QString question = QStringLiteral(
-                                 "台帳を次のバックアップの内容に戻しますか？\n\n%1\n\n"
-                                 "今の台帳は、戻す前にバックアップとして残します。")
+                                 "台帳ファイルを次のバックアップの内容に戻しますか？\n\n%1\n\n"
+                                 "今の台帳ファイルは、戻す前にバックアップとして残します。")
                                  .arg(lineFor(summaries_[row]));
     if (hibi::MessageBox::show(
             this, QStringLiteral("復元の確認"), question, hibi::MessageBox::Icon::Warning,

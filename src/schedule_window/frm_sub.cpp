@@ -7,7 +7,7 @@
 #include <QScreen>
 
 #include "grid/flex_grid.h"
-#include "ledger/checked.h"
+#include "ledger/schedule.h"
 #include "ledger/text_formats.h"
 #include "ui_common/layout.h"
 
@@ -101,7 +101,7 @@ void frmSub::Form_Load() {
         grid.setCol(0);
         grid.setText(hibi::scheduleDayText(day));
         grid.setCol(1);
-        grid.setText(hibi::moneyText(hibi::Amount::fromYen(day * (day + 1) / 2)));  // 1 + ... + day
+        grid.setText(hibi::moneyText(hibi::Amount::fromWideYen(*hibi::planTotalYen(day)).value_or(hibi::Amount())));
         grid.fitColumnToText(0, grid.cellText(day, 0));
         grid.fitColumnToText(1, grid.cellText(day, 1));
     }

@@ -17,8 +17,6 @@ class frmSub : public QDialog {
   public:
     explicit frmSub(QWidget* parent = nullptr);
 
-    FlexGrid* scheduleGrid() const { return msgEverySub_; }
-
   private slots:
     void cmdModori_Click();
 

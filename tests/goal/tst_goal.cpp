@@ -1,5 +1,7 @@
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "goal/goal_file.h"
 #include "goal/goal_rules.h"
 
 using hibi::Amount;
@@ -74,6 +76,19 @@ class GoalTest : public QObject {
         for (const auto& [content, days] : files) {
             QCOMPARE(hibi::goalDaysFromFileContent(content), Integer::of(days));
         }
+    }
+
+    // The goal file goes by the spelling it exists under, as the About box
+    // names it.
+    void goalFileName() {
+        QTemporaryDir dir;
+        const hibi::GoalFile goal(dir.path());
+        QCOMPARE(goal.fileName(), QStringLiteral("目標ヒビノボリ.txt"));
+        QFile upper(dir.filePath(QStringLiteral("目標ヒビノボリ.TXT")));
+        QVERIFY(upper.open(QIODevice::WriteOnly));
+        upper.close();
+        QCOMPARE(goal.fileName(), QStringLiteral("目標ヒビノボリ.TXT"));
+        QCOMPARE(goal.load(), Integer::of(365));
     }
 };
 

@@ -49,7 +49,7 @@ class TestManualWindow : public QObject {
         QVERIFY(links > 10);
         for (const char16_t* caption :
              {u"ファイル(F)", u"履歴をCSVに書き出す(E)...", u"バックアップから戻す(R)...",
-              u"記録を空にする(C)...", u"台帳のフォルダを開く(O)", u"終了(X)", u"表示(V)",
+              u"記録を空にする(C)...", u"台帳ファイルのフォルダーを開く(O)", u"終了(X)", u"表示(V)",
               u"進み具合(G)...", u"貯金表(S)", u"ヘルプ(H)", u"ヌピカ貯めよう！について(A)"}) {
             QVERIFY2(text.contains(QString::fromUtf16(caption)),
                      qPrintable(QString::fromUtf16(caption)));

@@ -1,7 +1,9 @@
 #include <QLocale>
 #include <QtTest>
+#include <limits>
 
 #include "ledger/ledger_codec.h"
+#include "ledger/schedule.h"
 #include "ledger/text_formats.h"
 #include "test_support.h"
 
@@ -153,6 +155,32 @@ class LedgerTest : public QObject {
         QCOMPARE(Amount::fromUnits(kMax - 1).plus(Amount::fromUnits(1)), Amount::fromUnits(kMax));
         QVERIFY(!Amount::fromWideYen(922337203685478LL));
         QCOMPARE(Amount::fromWideYen(922337203685477LL)->units(), 9223372036854770000LL);
+    }
+
+    // 1 + 2 + ... + n, exact up to the last sum that fits 64 bits.
+    void planTotals() {
+        const QList<std::pair<qint64, qint64>> totals{{-5, 0},
+                                                      {0, 0},
+                                                      {1, 1},
+                                                      {365, 66795},
+                                                      {32766, 536821761},
+                                                      {4294967295, 9223372034707292160}};
+        for (const auto& [days, yen] : totals) {
+            QCOMPARE(hibi::planTotalYen(days), yen);
+        }
+        QVERIFY(!hibi::planTotalYen(4294967296));
+        QVERIFY(!hibi::planTotalYen(std::numeric_limits<qint64>::max()));
+
+        // Arrears over dates that run backwards (11 April, then 1 April; today
+        // the 13th): the missed days' numbers run from -8 to 2.
+        const QDate april1(2009, 4, 1);
+        using hibi::testing::ledgerLine;
+        const auto records = hibi::parseLedger(ledgerLine(april1.addDays(10), "07:00:00", "1") +
+                                               ledgerLine(april1, "07:00:00", "1"))
+                                 .records;
+        const auto computed =
+            hibi::computeSchedule(records, hibi::runningTotals(records), april1.addDays(12));
+        QCOMPARE(computed.schedule.curTainou, hibi::Amount::fromYen(-33));
     }
 
     void moneyTextIsJapaneseWhateverTheLocale_data() {

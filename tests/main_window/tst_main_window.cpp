@@ -116,6 +116,46 @@ class MainWindow : public QObject {
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
+    // The menu's shortcuts work in the goal box. A goal typed but not saved
+    // goes back to the saved one when the focus leaves the box, and one that
+    // cannot be saved goes back at once: box, amount and file agree.
+    void goalBoxKeepsToTheSavedGoal() {
+        WindowFixture f(at(2009, 4, 6), ledgerLine(QDate(2009, 4, 5), "21:05:33", "1"));
+        f.start();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QAction* exportAction = nullptr;
+        for (QAction* action : f.window->findChildren<QAction*>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_E)) {
+                exportAction = action;
+            }
+        }
+        QVERIFY(exportAction);
+        QObject::disconnect(exportAction, &QAction::triggered, nullptr, nullptr);
+        QSignalSpy exported(exportAction, &QAction::triggered);
+        const auto type = [&f](const char* text) {
+            f.goalBox()->setFocus();
+            f.goalBox()->selectAll();
+            QTest::keyClicks(f.goalBox(), QString::fromLatin1(text));
+        };
+        type("40");
+        QTest::keyClick(f.goalBox(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(exported.size(), 1);
+        QTest::keyClick(f.goalBox(), Qt::Key_Tab);
+        QVERIFY(!f.goalBox()->hasFocus());
+        QCOMPARE(f.goalBox()->text() + f.text("lblSetKingaku"), QStringLiteral("365¥66,795"));
+
+        // Two spellings of the goal file's name: which one to write is unclear.
+        for (const char* extension : {"txt", "TXT"}) {
+            QVERIFY(writeBytes(f.path(u"目標ヒビノボリ."_qs + QLatin1String(extension)), "30\r\n"));
+        }
+        type("40");
+        QTest::keyClick(f.goalBox(), Qt::Key_Return);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(f.goalBox()->text() + f.text("lblSetKingaku"), QStringLiteral("365¥66,795"));
+        QCOMPARE(f.window->plan().goalDays(), hibi::Integer::of(365));
+    }
+
     // A ledger the plan will not take a deposit on is shown as far as it
     // reads, with a message that says why, the status hidden and the deposit
     // button off. A press the plan does not record says why and shows what
@@ -179,7 +219,7 @@ class MainWindow : public QObject {
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         for (QAction* action : f.window->findChildren<QAction*>()) {
-            if (action->text().startsWith(QStringLiteral("台帳のフォルダを開く"))) {
+            if (action->text().startsWith(QStringLiteral("台帳ファイルのフォルダーを開く"))) {
                 action->trigger();
             }
         }

@@ -2,10 +2,13 @@
 // never empty the history, a window left open past midnight, and ledgers
 // from other editors.
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QStyle>
@@ -15,9 +18,11 @@
 #include <memory>
 
 #include "grid/flex_grid.h"
+#include "help/manual_window.h"
 #include "main_window/fra_main.h"
 #include "main_window/plan_messages.h"
 #include "progress_window/chart_widget.h"
+#include "restore_window/frm_restore.h"
 #include "schedule_window/frm_sub.h"
 #include "test_support.h"
 #include "ui_common/clock.h"
@@ -48,11 +53,21 @@ QString labelCut(const QLabel* label) {
 }
 
 QStringList gridCuts(const FlexGrid* grid) {
-    // The delegate keeps a focus-frame margin and a pixel each side of the text.
+    // The delegate keeps a focus-frame margin and a pixel each side of the
+    // text, the header its own margin.
     const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const QHeaderView* header = grid->horizontalHeader();
+    const int headerMargin = grid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     const QFontMetrics metrics(grid->font());
     QStringList cuts;
-    for (int r = 1; r < grid->rows(); ++r) {
+    for (int c = 0; c < grid->cols(); ++c) {
+        if (metrics.horizontalAdvance(grid->cellText(0, c)) >
+            header->sectionSize(c) - 2 * headerMargin) {
+            cuts << QStringLiteral("header \"%1\"").arg(grid->cellText(0, c));
+        }
+    }
+    // The first row, and the rows on show down to the newest.
+    for (int r = 1; r < grid->rows(); r = std::max(r + 1, grid->topRow())) {
         for (int c = 0; c < grid->cols(); ++c) {
             const QString text = grid->cellText(r, c);
             const int room = grid->visualRect(grid->model()->index(r, c)).width() - 2 * margin;
@@ -135,20 +150,62 @@ class WindowSafety : public QObject {
             }
         }
         auto* chart = w.window->findChild<hibi::ProgressChart*>();
-        QVERIFY(chart && chart->isVisible());
+        QVERIFY(chart);
+        chart->resize(640, 400);  // on the tab not shown first: painted all the same
         QVERIFY(!chart->grab().isNull());
     }
 
-    // The longest history, and the largest goal.
-    void theLongestHistoryAndGoal() {
-        Window w(toPlan(hibi::kMaxLedgerRecords, kStart),
-                 QDateTime(kStart.addDays(hibi::kMaxLedgerRecords - 1), QTime(8, 0)));
-        auto* goal = w.child<QLineEdit>("txtSetNissuu");
-        goal->setText(QStringLiteral("32766"));
-        QTest::keyClick(goal, Qt::Key_Return);
-        QCOMPARE(w.child("lblSetKingaku")->text(), QStringLiteral("¥536,821,761"));
-        QCOMPARE(w.child("lblkeika")->text(), QStringLiteral("32766日"));
-        QCOMPARE(w.cuts(), QStringList());
+    // Histories of 1,000, 3,000 and 32,766 records: every cell and the
+    // header whole within the table's width, no sideways scrolling, the
+    // newest row in view. Enlarged, the window gives the table room and its
+    // design font back; the controls keep their places from the right.
+    void theNewestRowWholeAtEveryLength() {
+        for (const int n : {1000, 3000, int(hibi::kMaxLedgerRecords)}) {
+            // Three days behind where the day counter allows it.
+            const int today = n < hibi::kMaxLedgerRecords ? n + 2 : n - 1;
+            Window w(toPlan(n, kStart), QDateTime(kStart.addDays(today), QTime(8, 0)));
+            auto* grid = w.child<FlexGrid>("msgEvery");
+            const auto whole = [&w, grid, n] {
+                int columns = 0;
+                for (int c = 0; c < grid->cols(); ++c) {
+                    columns += grid->columnWidth(c);
+                }
+                const QRect newest = grid->visualRect(grid->model()->index(n, 4));
+                QCOMPARE(w.cuts(), QStringList());
+                QVERIFY2(columns <= grid->viewport()->width(), qPrintable(QString::number(n)));
+                QVERIFY(!grid->horizontalScrollBar()->isVisible());
+                QVERIFY(grid->viewport()->rect().contains(newest));
+            };
+            whole();
+            if (n == hibi::kMaxLedgerRecords) {
+                auto* goal = w.child<QLineEdit>("txtSetNissuu");
+                goal->setText(QStringLiteral("32766"));
+                QTest::keyClick(goal, Qt::Key_Return);
+                QCOMPARE(w.child("lblSetKingaku")->text(), QStringLiteral("¥536,821,761"));
+                QCOMPARE(w.child("lblkeika")->text(), QStringLiteral("32766日"));
+                QCOMPARE(w.cuts(), QStringList());
+            }
+            const int shown = grid->font().pixelSize();
+            QVERIFY(shown <= 19 && shown >= 9);
+
+            const QSize design = w.window->size();
+            QCOMPARE(w.window->minimumSize(), design);
+            const auto fromRight = [&w](const char* name) {
+                return w.window->width() - w.child<QWidget>(name)->geometry().right();
+            };
+            const int endFromRight = fromRight("cmdEnd");
+            const int panelFromRight = fromRight("Shape1");
+            const QRect gridAtDesign = grid->geometry();
+            w.window->resize(design + QSize(240, 160));
+            QCOMPARE(grid->geometry(), gridAtDesign.adjusted(0, 0, 240, 160));
+            QCOMPARE(fromRight("cmdEnd"), endFromRight);
+            QCOMPARE(fromRight("Shape1"), panelFromRight);
+            QCOMPARE(grid->font().pixelSize(), 19);
+            whole();
+            w.window->resize(design);
+            QCOMPARE(grid->font().pixelSize(), shown);
+            whole();
+        }
     }
 
     void theScheduleWindow() {
@@ -293,6 +350,40 @@ class WindowSafety : public QObject {
         QCOMPARE(openWindows(), 3);  // main, progress, manual
         w.window->close();
         QCOMPARE(openWindows(), 0);
+    }
+
+    // What the program added to the original windows reads aloud: every
+    // control that takes the focus or shows text has an accessible name, and
+    // one that shows a value has it as its value or text.
+    void addedControlsReadAloud() {
+        Window w(toPlan(3, kStart), QDateTime(kStart.addDays(3), QTime(8, 0)));
+        frmRestore restore(w.window->plan().backups(), w.window.get());
+        QList<QWidget*> added{w.window->findChild<QMenuBar*>(), &restore,
+                              ManualWindow::show(w.window.get())};
+        QStringList silent;
+        while (!added.isEmpty()) {
+            QWidget* widget = added.takeFirst();
+            added += widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            QAccessibleInterface* readable = QAccessible::queryAccessibleInterface(widget);
+            const bool speaks = widget->focusPolicy() != Qt::NoFocus ||
+                                qobject_cast<QLabel*>(widget) || qobject_cast<QMenuBar*>(widget);
+            if (speaks && !qobject_cast<QScrollBar*>(widget) &&
+                readable->text(QAccessible::Name).isEmpty()) {
+                silent << QStringLiteral("%1 (%2)").arg(widget->objectName(),
+                                                        widget->metaObject()->className());
+            }
+        }
+        QCOMPARE(silent, QStringList());
+    }
+
+    // The system's reasons read in Japanese, its own words kept after them.
+    void systemReasonsInJapanese() {
+        for (int code : {EACCES, ENOSPC, ENOENT, EROFS, EMFILE, EIO}) {
+            const QString text = hibi::systemErrorText({code, QStringLiteral("Original")});
+            QVERIFY2(text.endsWith(QStringLiteral("（Original）")) && text.size() > 12,
+                     qPrintable(text));
+        }
+        QCOMPARE(hibi::systemErrorText({EACCES, {}}).contains(QStringLiteral("権限")), true);
     }
 };
 
