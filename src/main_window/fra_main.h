@@ -73,6 +73,7 @@ class fraMain : public QWidget {
     void mnuProgress_Click();
     void mnuManual_Click();
     void mnuAbout_Click();
+    void mnuReminder_Click();
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
     void showReloadedPlan();

@@ -53,6 +53,7 @@ void fraMain::buildMenu() {
     QAction* progress =
         addItem(view, QStringLiteral("進み具合(&G)..."), QKeySequence(Qt::CTRL | Qt::Key_G));
     QAction* schedule = addItem(view, QStringLiteral("貯金表(&S)"));
+    QAction* reminder = addItem(view, QStringLiteral("毎日のお知らせ(&N)..."));
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"));
     QAction* manual = addItem(help, QStringLiteral("ヘルプ(&H)"), QKeySequence(Qt::Key_F1));
@@ -69,6 +70,7 @@ void fraMain::buildMenu() {
         frmSub window(this);
         window.exec();
     });
+    connect(reminder, &QAction::triggered, this, &fraMain::mnuReminder_Click);
     connect(manual, &QAction::triggered, this, &fraMain::mnuManual_Click);
     connect(about, &QAction::triggered, this, &fraMain::mnuAbout_Click);
 }
