@@ -58,24 +58,49 @@ bool userSystemd() {
     return systemctl({QStringLiteral("show-environment")}).ok;
 }
 
-std::optional<QString> writeOwnFile(const QString& folder, const QString& name,
-                                    const QString& text) {
+// The folders turnOn made are named in the files it writes, one comment
+// line each, so that turning off removes them again and no others.
+const QString kMadeFolder = QStringLiteral("# hibinobori-made-folder=");
+
+QStringList missingFolders(const QStringList& folders) {
+    QStringList missing;
+    for (const QString& folder : folders) {
+        if (!QFileInfo::exists(folder)) {
+            missing << folder;
+        }
+    }
+    return missing;
+}
+
+QStringList madeFolders(const QString& text) {
+    QStringList folders;
+    for (const QString& line : text.split(u'\n')) {
+        if (line.startsWith(kMadeFolder)) {
+            folders << line.mid(kMadeFolder.size());
+        }
+    }
+    return folders;
+}
+
+QString withoutMadeFolders(const QString& text) {
+    QStringList lines = text.split(u'\n');
+    lines.removeIf([](const QString& line) { return line.startsWith(kMadeFolder); });
+    return lines.join(u'\n');
+}
+
+std::optional<QString> writeOwnFile(const QString& folder, const QString& name, QString text,
+                                    const QStringList& made) {
     if (!QDir().mkpath(folder)) {
         return QStringLiteral("フォルダ「%1」を作れませんでした。").arg(folder);
+    }
+    for (const QString& madeFolder : made) {
+        text += kMadeFolder + madeFolder + u'\n';
     }
     if (auto error = writeFileAtomically(folder + u'/' + name, text.toUtf8())) {
         return QStringLiteral("「%1」を書き込めませんでした。\n理由: %2")
             .arg(folder + u'/' + name, error->text);
     }
     return std::nullopt;
-}
-
-// Removes the folders turnOn may have made, as far as they are empty.
-void removeEmptyFolders() {
-    QDir().rmdir(unitFolder() + QStringLiteral("/timers.target.wants"));
-    QDir().rmdir(unitFolder());
-    QDir().rmdir(configHome() + QStringLiteral("/systemd"));
-    QDir().rmdir(autostartFolder());
 }
 
 }  // namespace
@@ -90,15 +115,17 @@ Setup current(const QString& program, const QString& directory) {
     if (!timer.isEmpty()) {
         setup.on = true;
         setup.time = reminderTimerTime(timer).value_or(QTime());
-        setup.forThisFolder = readText(unitFolder() + u'/' + reminderServiceName()) ==
-                              reminderServiceUnit(program, directory);
+        setup.forThisFolder =
+            withoutMadeFolders(readText(unitFolder() + u'/' + reminderServiceName())) ==
+            reminderServiceUnit(program, directory);
         return setup;
     }
     const QString entry = readText(autostartFolder() + u'/' + reminderAutostartName());
     if (!entry.isEmpty()) {
         setup.on = true;
         setup.atLogin = true;
-        setup.forThisFolder = entry == reminderAutostartEntry(program, directory);
+        setup.forThisFolder =
+            withoutMadeFolders(entry) == reminderAutostartEntry(program, directory);
     }
     return setup;
 }
@@ -106,6 +133,8 @@ Setup current(const QString& program, const QString& directory) {
 std::optional<QString> turnOff() {
     const QString timer = unitFolder() + u'/' + reminderTimerName();
     const QString service = unitFolder() + u'/' + reminderServiceName();
+    const QString entry = autostartFolder() + u'/' + reminderAutostartName();
+    const QStringList made = madeFolders(readText(service)) + madeFolders(readText(entry));
     if (QFileInfo::exists(timer) || QFileInfo::exists(service)) {
         // Without a user systemd there is nothing to stop; the files go all the same.
         systemctl({QStringLiteral("disable"), QStringLiteral("--now"), reminderTimerName()});
@@ -117,11 +146,13 @@ std::optional<QString> turnOff() {
         }
         systemctl({QStringLiteral("daemon-reload")});
     }
-    const QString entry = autostartFolder() + u'/' + reminderAutostartName();
     if (QFileInfo::exists(entry) && !QFile::remove(entry)) {
         return QStringLiteral("「%1」を削除できませんでした。").arg(entry);
     }
-    removeEmptyFolders();
+    // Deepest first; a folder that holds something else now stays.
+    for (auto folder = made.crbegin(); folder != made.crend(); ++folder) {
+        QDir().rmdir(*folder);
+    }
     return std::nullopt;
 }
 
@@ -131,16 +162,21 @@ std::optional<QString> turnOn(const QTime& time, const QString& program, const Q
     }
     if (!userSystemd()) {
         auto problem = writeOwnFile(autostartFolder(), reminderAutostartName(),
-                                    reminderAutostartEntry(program, directory));
+                                    reminderAutostartEntry(program, directory),
+                                    missingFolders({configHome(), autostartFolder()}));
         if (problem) {
             turnOff();
         }
         return problem;
     }
-    auto problem =
-        writeOwnFile(unitFolder(), reminderServiceName(), reminderServiceUnit(program, directory));
+    // systemctl enable makes the folder of the timers' links.
+    const QStringList made =
+        missingFolders({configHome(), configHome() + QStringLiteral("/systemd"), unitFolder(),
+                        unitFolder() + QStringLiteral("/timers.target.wants")});
+    auto problem = writeOwnFile(unitFolder(), reminderServiceName(),
+                                reminderServiceUnit(program, directory), made);
     if (!problem) {
-        problem = writeOwnFile(unitFolder(), reminderTimerName(), reminderTimerUnit(time));
+        problem = writeOwnFile(unitFolder(), reminderTimerName(), reminderTimerUnit(time), {});
     }
     if (!problem) {
         systemctl({QStringLiteral("daemon-reload")});
