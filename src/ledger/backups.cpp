@@ -23,6 +23,8 @@ QString reasonSuffix(BackupReason reason) {
             return QStringLiteral("_復元前");
         case BackupReason::BeforeConversion:
             return QStringLiteral("_変換前");
+        case BackupReason::BeforeTakeBack:
+            return QStringLiteral("_取消前");
     }
     return QString();
 }
@@ -63,7 +65,7 @@ Backups::Kept Backups::keep(const QByteArray& content, const QDateTime& now,
 
 QList<Backups::Entry> Backups::list() const {
     static const QRegularExpression pattern(
-        QStringLiteral("^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前)?(?:_\\d+)?\\.txt$"));
+        QStringLiteral("^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前|_取消前)?(?:_\\d+)?\\.txt$"));
     QList<Entry> entries;
     const QStringList names =
         QDir(folderPath()).entryList(QDir::Files, QDir::Name | QDir::Reversed);
@@ -77,7 +79,7 @@ QList<Backups::Entry> Backups::list() const {
         entry.made = QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd_HHmmss"));
         const QString why = match.captured(2);
         for (BackupReason reason : {BackupReason::BeforeReset, BackupReason::BeforeRestore,
-                                    BackupReason::BeforeConversion}) {
+                                    BackupReason::BeforeConversion, BackupReason::BeforeTakeBack}) {
             if (why == reasonSuffix(reason)) {
                 entry.reason = reason;
             }

@@ -74,6 +74,7 @@ class fraMain : public QWidget {
     void mnuManual_Click();
     void mnuAbout_Click();
     void mnuReminder_Click();
+    void mnuTakeBack_Click();
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
     void showReloadedPlan();
@@ -121,6 +122,7 @@ class fraMain : public QWidget {
     QMenuBar* menuBar_ = nullptr;
     QAction* mnuExport_ = nullptr;
     QAction* mnuClear_ = nullptr;
+    QAction* mnuTakeBack_ = nullptr;
     QPointer<frmProgress> progress_;
 
     // Controls.

@@ -43,6 +43,7 @@ void fraMain::buildMenu() {
     file->setToolTipsVisible(true);
     mnuExport_ = addItem(file, QStringLiteral("履歴をCSVに書き出す(&E)..."),
                          QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuTakeBack_ = addItem(file, QStringLiteral("今日の入金を取り消す(&U)..."));
     QAction* restore = addItem(file, QStringLiteral("バックアップから戻す(&R)..."));
     mnuClear_ = addItem(file, QStringLiteral("記録を空にする(&C)..."));
     QAction* folder = addItem(file, QStringLiteral("台帳のフォルダを開く(&O)"));
@@ -60,6 +61,10 @@ void fraMain::buildMenu() {
     QAction* about = addItem(help, QStringLiteral("ヌピカ貯めよう！について(&A)"));
 
     connect(mnuExport_, &QAction::triggered, this, &fraMain::mnuExport_Click);
+    connect(mnuTakeBack_, &QAction::triggered, this, &fraMain::mnuTakeBack_Click);
+    // Today's deposit may have been made or the day changed since the last look.
+    connect(file, &QMenu::aboutToShow, this,
+            [this] { mnuTakeBack_->setEnabled(plan_.todaysDeposit().has_value()); });
     connect(restore, &QAction::triggered, this, &fraMain::mnuRestore_Click);
     connect(mnuClear_, &QAction::triggered, this, &fraMain::cmdEveryClr_Click);
     connect(folder, &QAction::triggered, this,
@@ -85,6 +90,7 @@ void fraMain::updateMenu() {
                                     : QStringLiteral("台帳ファイルを読み込めなかったため、"
                                                      "書き出せません。"));
     mnuClear_->setEnabled(plan_.canReset());
+    mnuTakeBack_->setEnabled(plan_.todaysDeposit().has_value());
 }
 
 void fraMain::mnuExport_Click() {

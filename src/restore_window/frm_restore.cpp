@@ -22,6 +22,8 @@ QString reasonText(hibi::BackupReason reason) {
             return QStringLiteral("復元の前");
         case hibi::BackupReason::BeforeConversion:
             return QStringLiteral("変換の前");
+        case hibi::BackupReason::BeforeTakeBack:
+            return QStringLiteral("入金の取り消しの前");
     }
     return QString();
 }
