@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
