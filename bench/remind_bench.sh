@@ -4,9 +4,10 @@
 # a private session bus whose stand-in notification service
 # (tests/app/fake_notifications) closes each notification as it comes, so
 # that the run ends as soon as the notification is out.
-#   done   today's deposit made: read, decide, exit
-#   due    yesterday's made: read, decide, notify, exit
-#   empty  an empty ledger, due: the floor of starting the program at all
+#   done     today's deposit made: read, decide, exit
+#   due      yesterday's made: read, decide, notify, exit
+#   version  "hibinobori --version": the floor of starting the program at all
+#   empty    an empty ledger, due
 # Usage: bench/remind_bench.sh BUILD_DIR [ROUNDS]   (ROUNDS: 30 if unset)
 set -euo pipefail
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [ROUNDS]" >&2; exit 2; }
@@ -38,23 +39,27 @@ os.mkdir(os.path.join(work, "empty"))
 open(os.path.join(work, "empty", "ヒビノボリ.txt"), "wb").close()
 PY
 
-# Milliseconds of one run.
+# One run: its wall time and its processor time (user and system), in
+# seconds, appended to $work/$1.times. On a busy machine the wall time waits
+# for the processor; the processor time does not.
 run() {
-    local start end
-    start=$(date +%s%N)
-    "$program" --remind "$work/$1" || { echo "run in $1 failed" >&2; exit 1; }
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000))
+    local args=(--remind "$work/$1")
+    [[ "$1" == version ]] && args=(--version)
+    /usr/bin/time -f '%e %U %S' -a -o "$work/$1.times" "$program" "${args[@]}" >/dev/null ||
+        { echo "run in $1 failed" >&2; exit 1; }
 }
-declare -A times
-for _ in 1 2; do run done >/dev/null; run due >/dev/null; done  # warm the caches
+for _ in 1 2; do run done; run due; done  # warm the caches
+rm -f "$work"/*.times
 for _ in $(seq "$rounds"); do
-    for kind in empty done due; do times[$kind]+="$(run "$kind") "; done
+    for kind in version empty done due; do run "$kind"; done
 done
 notified=$(wc -l <"$work/log")
-echo "remind, $rounds rounds, median (min-max) in ms; $notified notifications"
-for kind in empty done due; do
-    # shellcheck disable=SC2086
-    printf '%s\n' ${times[$kind]} | sort -n | awk -v k="$kind" \
-        '{a[NR]=$1} END {printf "  %-6s %6.1f (%.1f-%.1f)\n", k, a[int((NR+1)/2)]/1000, a[1]/1000, a[NR]/1000}'
+echo "remind, $rounds rounds, median (min-max) in ms; $notified notifications; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "  case       wall                 processor"
+# median (min-max) of a column of numbers
+summary() { sort -n | awk '{v[NR]=$1} END {printf "%6.0f (%4.0f-%4.0f)", v[int((NR+1)/2)], v[1], v[NR]}'; }
+for kind in version empty done due; do
+    printf '  %-8s %s   %s\n' "$kind" \
+        "$(awk '{print $1 * 1000}' "$work/$kind.times" | summary)" \
+        "$(awk '{print ($2 + $3) * 1000}' "$work/$kind.times" | summary)"
 done
