@@ -139,6 +139,12 @@ std::optional<QString> turnOff() {
         // Without a user systemd there is nothing to stop; the files go all the same.
         systemctl({QStringLiteral("disable"), QStringLiteral("--now"), reminderTimerName()});
         systemctl({QStringLiteral("stop"), reminderServiceName()});
+        // The link enabling made, should disabling have failed.
+        const QString link =
+            unitFolder() + QStringLiteral("/timers.target.wants/") + reminderTimerName();
+        if (QFileInfo(link).isSymLink()) {
+            QFile::remove(link);
+        }
         for (const QString& path : {timer, service}) {
             if (QFileInfo::exists(path) && !QFile::remove(path)) {
                 return QStringLiteral("「%1」を削除できませんでした。").arg(path);

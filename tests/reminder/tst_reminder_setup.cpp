@@ -83,14 +83,17 @@ class ReminderSetupTest : public QObject {
 
   private:
     // A systemctl whose "show-environment" exits with reachable and whose
-    // "enable" exits with enable.
+    // "enable" exits with enable; enabling links the timer as systemctl does.
     void systemctl(const QString& reachable, const QString& enable) {
         const QString path = bin_.filePath(QStringLiteral("systemctl"));
-        writeBytes(path, QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n"
-                                        "case \"$2\" in show-environment) exit %2;; "
-                                        "enable) exit %3;; esac\nexit 0\n")
-                             .arg(log_, reachable, enable)
-                             .toUtf8());
+        writeBytes(path,
+                   QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n"
+                                  "wants=\"$XDG_CONFIG_HOME/systemd/user/timers.target.wants\"\n"
+                                  "case \"$2\" in show-environment) exit %2;; "
+                                  "enable) mkdir -p \"$wants\"; ln -s ../$4 \"$wants/$4\"; "
+                                  "exit %3;; disable) rm \"$wants/$4\";; esac\nexit 0\n")
+                       .arg(log_, reachable, enable)
+                       .toUtf8());
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QStringList calls() const { return QString::fromUtf8(readBytes(log_)).split(u'\n'); }
