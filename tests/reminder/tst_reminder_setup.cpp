@@ -36,7 +36,7 @@ class ReminderSetupTest : public QObject {
         qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toUtf8());
         // The user's own autostart folder, which must stay; no systemd folder yet.
         QDir().mkpath(home_->filePath(QStringLiteral("config/autostart")));
-        qputenv("PATH", bin_.path().toUtf8());
+        qputenv("PATH", (bin_.path() + QStringLiteral(":/usr/bin:/bin")).toUtf8());
         log_ = bin_.filePath(QStringLiteral("log"));
         QFile::remove(log_);
         systemctl(QStringLiteral("0"), QStringLiteral("0"));
