@@ -64,8 +64,8 @@ Backups::Kept Backups::keep(const QByteArray& content, const QDateTime& now,
 }
 
 QList<Backups::Entry> Backups::list() const {
-    static const QRegularExpression pattern(
-        QStringLiteral("^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前|_取消前)?(?:_\\d+)?\\.txt$"));
+    static const QRegularExpression pattern(QStringLiteral(
+        "^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前|_取消前)?(?:_\\d+)?\\.txt$"));
     QList<Entry> entries;
     const QStringList names =
         QDir(folderPath()).entryList(QDir::Files, QDir::Name | QDir::Reversed);
