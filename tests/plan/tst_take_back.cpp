@@ -65,6 +65,7 @@ class TakeBackTest : public QObject {
                  QStringList{QStringLiteral("ヒビノボリ_20100610_210633_取消前.txt")});
         QCOMPARE(readBytes(plan.dir.filePath(QStringLiteral("バックアップ/") + plan.copies()[0])),
                  deposited);
+        QCOMPARE(plan.model.backups().list().first().reason, hibi::BackupReason::BeforeTakeBack);
         // Due again, as before the deposit.
         QCOMPARE(plan.model.status(), PlanStatus::DueWithArrears);
         QCOMPARE(plan.model.schedule().amountDue(), due);
