@@ -1,6 +1,8 @@
 #include "ledger/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -33,16 +35,33 @@ void syncDirectory(const QString& dir) {
     }
 }
 
-}  // namespace
-
-std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content,
-                                               bool inPlaceWhereNeeded) {
-    return writeFileAtomically(path, {QByteArrayView(content)}, inPlaceWhereNeeded);
+mode_t modeOf(QFileDevice::Permissions permissions) {
+    mode_t mode = 0;
+    const std::pair<QFileDevice::Permission, mode_t> bits[] = {
+        {QFileDevice::ReadOwner, S_IRUSR},  {QFileDevice::WriteOwner, S_IWUSR},
+        {QFileDevice::ExeOwner, S_IXUSR},   {QFileDevice::ReadGroup, S_IRGRP},
+        {QFileDevice::WriteGroup, S_IWGRP}, {QFileDevice::ExeGroup, S_IXGRP},
+        {QFileDevice::ReadOther, S_IROTH},  {QFileDevice::WriteOther, S_IWOTH},
+        {QFileDevice::ExeOther, S_IXOTH}};
+    for (const auto& [permission, bit] : bits) {
+        if (permissions.testFlag(permission)) {
+            mode |= bit;
+        }
+    }
+    return mode;
 }
 
-std::optional<SystemError> writeFileAtomically(const QString& path,
-                                               std::initializer_list<QByteArrayView> pieces,
-                                               bool inPlaceWhereNeeded) {
+}  // namespace
+
+std::optional<SystemError> writeFileAtomically(
+    const QString& path, const QByteArray& content, bool inPlaceWhereNeeded,
+    std::optional<QFileDevice::Permissions> permissions) {
+    return writeFileAtomically(path, {QByteArrayView(content)}, inPlaceWhereNeeded, permissions);
+}
+
+std::optional<SystemError> writeFileAtomically(
+    const QString& path, std::initializer_list<QByteArrayView> pieces, bool inPlaceWhereNeeded,
+    std::optional<QFileDevice::Permissions> permissions) {
     QSaveFile file(path);
     file.setDirectWriteFallback(inPlaceWhereNeeded);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
@@ -50,6 +69,16 @@ std::optional<SystemError> writeFileAtomically(const QString& path,
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return lastError(file);
+    }
+    // Narrowed before the first byte, so that no one else can read it meanwhile.
+    if (permissions) {
+        const mode_t umask = ::umask(0);
+        ::umask(umask);
+        if (::fchmod(file.handle(), modeOf(*permissions) & ~umask) != 0) {
+            const SystemError reason = systemError(errno);
+            file.cancelWriting();
+            return reason;
+        }
     }
     for (const QByteArrayView piece : pieces) {
         errno = 0;
@@ -79,40 +108,54 @@ bool folderTakesNewFiles(const QString& dir) {
     return ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
 }
 
-std::optional<SystemError> writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
-                                        QByteArrayView restoreTail) {
+InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
+                          QByteArrayView restoreTail) {
+    InPlaceWrite result;
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        return systemError(errno);
+        result.error = systemError(errno);
+        return result;
     }
-    std::optional<SystemError> error;
     errno = 0;
     const ssize_t written = ::pwrite(fd, bytes.data(), size_t(bytes.size()), off_t(offset));
     if (written != bytes.size()) {
         // Short (a full disk) or failed: put the old end back.
-        error = systemError(errno != 0 ? errno : ENOSPC);
-        if (::ftruncate(fd, off_t(offset)) == 0 && !restoreTail.isEmpty()) {
-            (void)!::pwrite(fd, restoreTail.data(), size_t(restoreTail.size()), off_t(offset));
-        }
+        result.error = systemError(errno != 0 ? errno : ENOSPC);
+        const bool cut = ::ftruncate(fd, off_t(offset)) == 0;
+        result.undoFailed =
+            written > 0 && (!cut || (!restoreTail.isEmpty() &&
+                                     ::pwrite(fd, restoreTail.data(), size_t(restoreTail.size()),
+                                              off_t(offset)) != restoreTail.size()));
     }
-    if (::fsync(fd) != 0 && !error) {
-        error = systemError(errno);
+    if (::fsync(fd) != 0 && !result.error) {
+        result.error = systemError(errno);
+        result.written = true;
     }
     ::close(fd);
-    return error;
+    return result;
 }
 
 DataFileLookup findDataFile(const QString& dir, const QString& baseName, const QString& extension) {
     DataFileLookup lookup;
     const QDir directory(dir);
     const QStringList candidates =
-        directory.entryList({baseName + QStringLiteral(".*")},
-                            QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        directory.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : candidates) {
-        if (name.size() == baseName.size() + 1 + extension.size() && name.startsWith(baseName) &&
-            name.at(baseName.size()) == QLatin1Char('.') &&
-            name.endsWith(extension, Qt::CaseInsensitive)) {
+        const QString composed = name.normalized(QString::NormalizationForm_C);
+        if (composed.size() == baseName.size() + 1 + extension.size() &&
+            composed.startsWith(baseName) && composed.at(baseName.size()) == QLatin1Char('.') &&
+            composed.endsWith(extension, Qt::CaseInsensitive)) {
             lookup.conflictingNames.append(name);
+        }
+    }
+    if (candidates.isEmpty()) {
+        // An empty list may be a folder that could not be read (no descriptor
+        // left, no permission): that is no proof the file is missing.
+        errno = 0;
+        if (DIR* listing = ::opendir(QFile::encodeName(dir).constData())) {
+            ::closedir(listing);
+        } else {
+            lookup.error = systemError(errno);
         }
     }
     if (lookup.conflictingNames.size() == 1) {

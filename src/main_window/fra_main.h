@@ -75,6 +75,7 @@ class fraMain : public QWidget {
     void mnuAbout_Click();
     void mnuReminder_Click();
     void mnuTakeBack_Click();
+    void mnuFolder_Click();
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
     void showReloadedPlan();
@@ -91,7 +92,7 @@ class fraMain : public QWidget {
     void FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
                            const QList<hibi::Amount>& totals);
     void AddEveryRow();
-    bool SaveEvery();
+    hibi::DepositOutcome SaveEvery();
     void ShowKeika();
 
     // Status panel.

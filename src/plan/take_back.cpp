@@ -43,23 +43,17 @@ TakeBackOutcome PlanModel::takeBackToday(const QDateTime& now) {
         return outcome;
     }
 
-    // The file must still be the one loaded: checked under the ledger's lock
-    // as the copy is kept, and before, for a ledger that has gone (the lock
-    // keeps no copy of a missing file, and would write a new one).
-    const LedgerSnapshot onDisk = LedgerFile(directory()).load();
-    bool changed = !onDisk.existed || onDisk.problem || onDisk.content != loaded;
+    // Decided under the ledger's lock: the file must still be the one loaded.
     const Backups copies = backups();
-    if (!changed) {
-        outcome.problem = LedgerFile(directory()).replace(content, [&](const QByteArray& old) {
-            if (old != loaded) {
-                changed = true;
-                return std::optional<SystemError>(
-                    SystemError{0, QStringLiteral("changed on disk")});
-            }
-            return copies.keep(old, now, BackupReason::BeforeTakeBack).error;
-        });
-    }
-    if (changed) {
+    outcome.problem =
+        LedgerFile(directory())
+            .replace(
+                content,
+                [&](const QByteArray& old, QFileDevice::Permissions permissions) {
+                    return copies.keep(old, permissions, now, BackupReason::BeforeTakeBack).error;
+                },
+                &loaded);
+    if (outcome.problem && outcome.problem->kind == LedgerFileProblem::Kind::ChangedOnDisk) {
         outcome.kind = TakeBackOutcome::Kind::ChangedOnDisk;
         outcome.problem.reset();
         outcome.notices = load(loadedOn_);
