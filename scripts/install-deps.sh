@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
 case "${1:-build}" in
     test)
         packages+=(xvfb xauth x11-utils xdotool faketime libfaketime imagemagick
-                   desktop-file-utils appstream dpkg-dev python3 locales) ;;
+                   desktop-file-utils appstream dpkg-dev python3 locales dbus-daemon) ;;
     package) packages+=(dpkg-dev) ;;  # cpack's dependency list: dpkg-shlibdeps
 esac
 

@@ -8,7 +8,11 @@
 #include "ui_common/translation.h"
 
 int main(int argc, char* argv[]) {
-    if (const auto exitCode = hibi::app::handleCommandLine(argc, argv, std::cout, std::cerr)) {
+    const auto remind = [&](const char* directory) {
+        return hibi::app::remind(argc, argv, directory);
+    };
+    if (const auto exitCode =
+            hibi::app::handleCommandLine(argc, argv, std::cout, std::cerr, remind)) {
         return *exitCode;
     }
     hibi::app::WindowSystemStart start;

@@ -19,6 +19,7 @@ constexpr std::string_view kUsage =
     "\n"
     "  -h, --help     この説明を表示して終了します\n"
     "  -v, --version  バージョンを表示して終了します\n"
+    "  --remind DIR   DIR の台帳で今日の入金がまだなら、デスクトップにお知らせを出します\n"
     "\n"
     "Usage: hibinobori [OPTION]\n"
     "Starts the step-up savings coach. The ledger ヒビノボリ.txt and the goal\n"
@@ -26,6 +27,7 @@ constexpr std::string_view kUsage =
     "\n"
     "  -h, --help     show this help and exit\n"
     "  -v, --version  show the version and exit\n"
+    "  --remind DIR   notify the desktop when today's deposit in DIR's ledger is not made\n"
     "\n"
     "詳しくは / More: man hibinobori\n";
 
@@ -43,7 +45,7 @@ bool hasDisplay() {
 }  // namespace
 
 std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ostream& out,
-                                     std::ostream& err) {
+                                     std::ostream& err, const RemindCommand& remind) {
     // Every argument is the program's own: Qt's options (-platform, -style, ...)
     // never reach QApplication, because any argument stops the program here.
     for (int i = 1; i < argc; ++i) {
@@ -56,7 +58,14 @@ std::optional<int> handleCommandLine(int argc, const char* const* argv, std::ost
             out << kProgram << ' ' << HIBI_VERSION << '\n';
             return 0;
         }
-        if (arg.size() > 1 && arg.front() == '-') {
+        if (arg == "--remind" && argc == 3 && i == 1 && remind) {
+            return remind(argv[2]);
+        }
+        if (arg == "--remind") {
+            err << kProgram
+                << ": --remind にはフォルダをひとつだけ指定します / --remind takes one "
+                   "folder\n\n";
+        } else if (arg.size() > 1 && arg.front() == '-') {
             err << kProgram << ": 不明なオプションです / unknown option: " << arg << "\n\n";
         } else {
             err << kProgram << ": 引数は受け付けません / unexpected argument: " << arg << "\n\n";

@@ -24,6 +24,8 @@ QString reasonSuffix(BackupReason reason) {
             return QStringLiteral("_復元前");
         case BackupReason::BeforeConversion:
             return QStringLiteral("_変換前");
+        case BackupReason::BeforeTakeBack:
+            return QStringLiteral("_取消前");
     }
     return QString();
 }
@@ -98,7 +100,7 @@ Backups::Kept Backups::keep(const QByteArray& content, QFileDevice::Permissions 
 
 QList<Backups::Entry> Backups::list() const {
     static const QRegularExpression pattern(QStringLiteral(
-        "^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前)?(?:_(\\d+))?\\.txt$"));
+        "^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前|_取消前)?(?:_(\\d+))?\\.txt$"));
     QList<Entry> entries;
     const QStringList names =
         QDir(folderPath()).entryList(QDir::Files, QDir::Name | QDir::Reversed);
@@ -113,7 +115,7 @@ QList<Backups::Entry> Backups::list() const {
         entry.number = match.captured(3).isEmpty() ? 1 : match.captured(3).toInt();
         const QString why = match.captured(2);
         for (BackupReason reason : {BackupReason::BeforeReset, BackupReason::BeforeRestore,
-                                    BackupReason::BeforeConversion}) {
+                                    BackupReason::BeforeConversion, BackupReason::BeforeTakeBack}) {
             if (why == reasonSuffix(reason)) {
                 entry.reason = reason;
             }

@@ -17,6 +17,7 @@ enum class BackupReason {
     BeforeReset,       // "_クリア前"
     BeforeRestore,     // "_復元前"
     BeforeConversion,  // "_変換前"
+    BeforeTakeBack,    // "_取消前"
 };
 
 // Copies of the ledger in the folder "バックアップ" beside it, each named

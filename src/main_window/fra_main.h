@@ -79,6 +79,8 @@ class fraMain : public QWidget {
     void mnuProgress_Click();
     void mnuManual_Click();
     void mnuAbout_Click();
+    void mnuReminder_Click();
+    void mnuTakeBack_Click();
     void mnuFolder_Click();
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
@@ -137,6 +139,7 @@ class fraMain : public QWidget {
     QMenuBar* menuBar_ = nullptr;
     QAction* mnuExport_ = nullptr;
     QAction* mnuClear_ = nullptr;
+    QAction* mnuTakeBack_ = nullptr;
     QPointer<frmProgress> progress_;
 
     // The size the window opens at and cannot be made smaller than, and

@@ -44,6 +44,7 @@ void fraMain::buildMenu() {
     file->setToolTipsVisible(true);
     mnuExport_ = addItem(file, QStringLiteral("履歴をCSVに書き出す(&E)..."),
                          QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuTakeBack_ = addItem(file, QStringLiteral("今日の入金を取り消す(&U)..."));
     QAction* restore = addItem(file, QStringLiteral("バックアップから戻す(&R)..."));
     mnuClear_ = addItem(file, QStringLiteral("記録を空にする(&C)..."));
     QAction* folder = addItem(file, QStringLiteral("台帳ファイルのフォルダーを開く(&O)"));
@@ -54,12 +55,17 @@ void fraMain::buildMenu() {
     QAction* progress =
         addItem(view, QStringLiteral("進み具合(&G)..."), QKeySequence(Qt::CTRL | Qt::Key_G));
     QAction* schedule = addItem(view, QStringLiteral("貯金表(&S)"));
+    QAction* reminder = addItem(view, QStringLiteral("毎日のお知らせ(&N)..."));
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"));
     QAction* manual = addItem(help, QStringLiteral("ヘルプ(&H)"), QKeySequence(Qt::Key_F1));
     QAction* about = addItem(help, QStringLiteral("ヌピカ貯めよう！について(&A)"));
 
     connect(mnuExport_, &QAction::triggered, this, &fraMain::mnuExport_Click);
+    connect(mnuTakeBack_, &QAction::triggered, this, &fraMain::mnuTakeBack_Click);
+    // Today's deposit may have been made or the day changed since the last look.
+    connect(file, &QMenu::aboutToShow, this,
+            [this] { mnuTakeBack_->setEnabled(plan_.todaysDeposit().has_value()); });
     connect(restore, &QAction::triggered, this, &fraMain::mnuRestore_Click);
     connect(mnuClear_, &QAction::triggered, this, &fraMain::cmdEveryClr_Click);
     connect(folder, &QAction::triggered, this, &fraMain::mnuFolder_Click);
@@ -69,6 +75,7 @@ void fraMain::buildMenu() {
         frmSub window(this);
         window.exec();
     });
+    connect(reminder, &QAction::triggered, this, &fraMain::mnuReminder_Click);
     connect(manual, &QAction::triggered, this, &fraMain::mnuManual_Click);
     connect(about, &QAction::triggered, this, &fraMain::mnuAbout_Click);
 }
@@ -83,6 +90,7 @@ void fraMain::updateMenu() {
                                     : QStringLiteral("台帳ファイルを読み込めなかったため、"
                                                      "書き出せません。"));
     mnuClear_->setEnabled(plan_.canReset());
+    mnuTakeBack_->setEnabled(plan_.todaysDeposit().has_value());
 }
 
 void fraMain::mnuExport_Click() {
@@ -94,11 +102,11 @@ void fraMain::mnuExport_Click() {
         return;
     }
     if (hibi::isProgramDataPath(path, plan_.directory())) {
-        showError(
-            QStringLiteral("「%1」には書き出せません。\n台帳ファイル、目標ファイル、ロックファイルと、"
-                           "フォルダー「%2」の中には、履歴を書き出せません（記録を守るため）。"
-                           "\n\n別の名前か場所を選んでください。")
-                .arg(QDir::toNativeSeparators(path), hibi::Backups::folderName()));
+        showError(QStringLiteral(
+                      "「%1」には書き出せません。\n台帳ファイル、目標ファイル、ロックファイルと、"
+                      "フォルダー「%2」の中には、履歴を書き出せません（記録を守るため）。"
+                      "\n\n別の名前か場所を選んでください。")
+                      .arg(QDir::toNativeSeparators(path), hibi::Backups::folderName()));
         return;
     }
     if (auto error =
@@ -128,9 +136,10 @@ void fraMain::mnuFolder_Click() {
         return;
     }
     // No file manager answered: the path, to be copied from the box.
-    showError(QStringLiteral("フォルダーを開けるプログラムが見つかりませんでした。\n"
-                             "台帳ファイルのフォルダーは次の場所です（選んでコピーできます）。\n\n%1")
-                  .arg(QDir::toNativeSeparators(plan_.directory())));
+    showError(
+        QStringLiteral("フォルダーを開けるプログラムが見つかりませんでした。\n"
+                       "台帳ファイルのフォルダーは次の場所です（選んでコピーできます）。\n\n%1")
+            .arg(QDir::toNativeSeparators(plan_.directory())));
 }
 
 void fraMain::mnuAbout_Click() {
@@ -139,14 +148,15 @@ void fraMain::mnuAbout_Click() {
         plan_.writesInPlace()
             ? QStringLiteral("残せません。") + hibi::noBackupsHereText(plan_.ledgerFileName())
             : QDir::toNativeSeparators(plan_.backups().folderPath());
-    MessageBox::show(
-        this, QStringLiteral("ヌピカ貯めよう！について"),
-        QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
-                       "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
-            .arg(QStringLiteral(HIBI_VERSION),
-                 QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
-                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile(plan_.directory()).fileName())), backups),
-        MessageBox::Icon::Information);
+    MessageBox::show(this, QStringLiteral("ヌピカ貯めよう！について"),
+                     QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
+                                    "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
+                         .arg(QStringLiteral(HIBI_VERSION),
+                              QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
+                              QDir::toNativeSeparators(
+                                  dir.filePath(hibi::GoalFile(plan_.directory()).fileName())),
+                              backups),
+                     MessageBox::Icon::Information);
 }
 
 void fraMain::mnuProgress_Click() {

@@ -88,6 +88,20 @@ struct DepositOutcome {
     std::optional<SystemError> backupError;
 };
 
+struct TakeBackOutcome {
+    enum class Kind {
+        TakenBack,          // the record is gone and the plan loaded again
+        NothingToTakeBack,  // no record of today's deposit
+        NewDay,             // the date changed since the load: the model has loaded again
+        ChangedOnDisk,      // the ledger changed since the load: the model has loaded again
+        Failed,             // nothing changed
+    };
+    Kind kind = Kind::Failed;
+    LedgerRecord record;                       // TakenBack
+    std::optional<LedgerFileProblem> problem;  // Failed
+    QList<LoadNotice> notices;                 // after every new load
+};
+
 struct ResetOutcome {
     bool done = false;
     std::optional<LedgerFileProblem> problem;  // not done: why (none when blocked)
@@ -150,6 +164,16 @@ class PlanModel {
     // current ledger is kept ("_復元前"); then loads. A copy that does not
     // read whole is refused.
     ResetOutcome restore(const QString& fileName, const QDateTime& now);
+
+    // The record of today's deposit: the ledger's last, when it is dated on
+    // the day of the load and the plan is sound.
+    std::optional<LedgerRecord> todaysDeposit() const;
+
+    // Removes today's deposit from the ledger after a copy is kept
+    // ("_取消前"): exactly its line, every other byte as it was. Then loads,
+    // so that the amount is due again. Refused when the ledger on disk is no
+    // longer what was loaded, or the day has changed: the model loads again.
+    TakeBackOutcome takeBackToday(const QDateTime& now);
 
     // The copies kept of the ledger.
     Backups backups() const { return Backups(directory()); }

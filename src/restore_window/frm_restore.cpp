@@ -22,6 +22,8 @@ QString reasonText(hibi::BackupReason reason) {
             return QStringLiteral("復元の前");
         case hibi::BackupReason::BeforeConversion:
             return QStringLiteral("変換の前");
+        case hibi::BackupReason::BeforeTakeBack:
+            return QStringLiteral("入金の取り消しの前");
     }
     return QString();
 }
@@ -55,8 +57,9 @@ frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
         summaries_.isEmpty()
             ? QStringLiteral("フォルダー「%1」にバックアップがありません。")
                   .arg(hibi::Backups::folderName())
-            : QStringLiteral("戻すバックアップを選んでください（新しい順）。今の台帳ファイルも、戻す前に"
-                             "バックアップとして残します。"),
+            : QStringLiteral(
+                  "戻すバックアップを選んでください（新しい順）。今の台帳ファイルも、戻す前に"
+                  "バックアップとして残します。"),
         this);
     caption->setWordWrap(true);
     layout->addWidget(caption);

@@ -57,14 +57,14 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& title, const
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     ok->setObjectName(QStringLiteral("ok"));
     QPushButton* cancel = nullptr;
-    if (buttons == Buttons::OkCancel) {
+    if (buttons != Buttons::Ok) {
         cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
         cancel->setObjectName(QStringLiteral("cancel"));
         box.setEscapeButton(cancel);
     } else {
         box.setEscapeButton(ok);
     }
-    box.setDefaultButton(ok);
+    box.setDefaultButton(buttons == Buttons::OkCancelDefaultCancel ? cancel : ok);
     box.exec();
     return box.clickedButton() == ok ? Answer::Ok : Answer::Cancel;
 }

@@ -13,7 +13,8 @@ namespace hibi {
 class MessageBox {
   public:
     enum class Icon { None, Information, Warning, Critical };
-    enum class Buttons { Ok, OkCancel };
+    // OkCancelDefaultCancel: for what cannot be undone lightly, Enter cancels.
+    enum class Buttons { Ok, OkCancel, OkCancelDefaultCancel };
     enum class Answer { Ok, Cancel };
 
     struct Shown {

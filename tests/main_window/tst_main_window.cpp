@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <QMenu>
 #include <QSignalSpy>
 
 #include "help/help_viewer.h"
@@ -254,6 +255,39 @@ class MainWindow : public QObject {
         QCOMPARE(screen(),
                  QStringList({"本日の入金予定は1円です。 1日 ¥0", "回|日付|時間|入金|累積",
                               "本日の入金予定は1円です。|1|on"}));
+    }
+
+    // Today's deposit taken back from the menu: asked with its time and
+    // amount, Enter cancelling; taken back, the amount is due again.
+    void takeBackTodaysDeposit() {
+        WindowFixture f(at(2009, 4, 5, 21, 5, 33), kApril1 + kApril2);
+        f.start();
+        QAction* takeBack = nullptr;
+        for (QAction* action : f.window->findChildren<QAction*>()) {
+            if (action->text().startsWith(QStringLiteral("今日の入金を取り消す"))) {
+                takeBack = action;
+            }
+        }
+        QVERIFY(takeBack && !takeBack->isEnabled());
+        const QString due = f.state();
+        f.press("cmdEveryHozon");
+        QVERIFY(f.ledger().endsWith(kApril5));
+        for (QMenu* menu : f.window->findChildren<QMenu*>()) {  // as they open
+            emit menu->aboutToShow();
+        }
+        QVERIFY(takeBack->isEnabled());
+        for (const MessageBox::Answer answer :
+             {MessageBox::Answer::Cancel, MessageBox::Answer::Ok}) {
+            MessageBox::answerNext(answer);
+            takeBack->trigger();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(shown[0].text.contains(QStringLiteral("今日 21:05:33 の入金 ¥12 を取り消し")));
+            QCOMPARE(shown[0].buttons, MessageBox::Buttons::OkCancelDefaultCancel);
+        }
+        QCOMPARE(f.ledger(), kApril1 + kApril2);
+        QCOMPARE(f.state(), due);
+        QVERIFY(!takeBack->isEnabled());
     }
 
     // The companion note, help for this program and the companion's, and an
