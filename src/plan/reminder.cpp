@@ -26,7 +26,7 @@ QString reminderText(const Schedule& s) {
     if (s.curTainou != Amount()) {
         text += QStringLiteral("（%1からの滞納金 %2、計 %3）")
                     .arg(dayOfMonthText(s.dtZenkai.addDays(1)), yenText(s.curTainou),
-                         yenText(s.amountDue()));
+                         yenText(s.amountDue));
     }
     return text;
 }

@@ -52,7 +52,7 @@ class TakeBackTest : public QObject {
     void aDepositTakenBackLeavesTheLedgerAsBefore() {
         QFETCH(QByteArray, ledger);
         Plan plan(ledger);
-        const auto due = plan.model.schedule().amountDue();
+        const auto due = plan.model.schedule().amountDue;
         QCOMPARE(plan.model.deposit(kNow).kind, hibi::DepositOutcome::Kind::Recorded);
         const QByteArray deposited = plan.bytes();
         QVERIFY(plan.model.todaysDeposit());
@@ -68,7 +68,7 @@ class TakeBackTest : public QObject {
         QCOMPARE(plan.model.backups().list().first().reason, hibi::BackupReason::BeforeTakeBack);
         // Due again, as before the deposit.
         QCOMPARE(plan.model.status(), PlanStatus::DueWithArrears);
-        QCOMPARE(plan.model.schedule().amountDue(), due);
+        QCOMPARE(plan.model.schedule().amountDue, due);
         QVERIFY(!plan.model.todaysDeposit());
     }
 
