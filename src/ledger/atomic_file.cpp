@@ -1,39 +1,14 @@
 #include "ledger/atomic_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <cerrno>
 #include <cstring>
 
+#include "ledger/file_platform.h"
+
 namespace hibi {
-
-namespace {
-
-SystemError systemError(int code) {
-    return {code, QString::fromLocal8Bit(std::strerror(code))};
-}
-
-// errno when the call set it, else Qt's own description.
-SystemError lastError(const QFileDevice& file) {
-    return errno != 0 ? systemError(errno) : SystemError{0, file.errorString()};
-}
-
-// After the rename the new directory entry must reach the disk as well, or a
-// power cut could bring the old file back.
-void syncDirectory(const QString& dir) {
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-}
-
-}  // namespace
 
 std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content,
                                                bool inPlaceWhereNeeded) {
@@ -47,59 +22,39 @@ std::optional<SystemError> writeFileAtomically(const QString& path,
     file.setDirectWriteFallback(inPlaceWhereNeeded);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
     // count: a buffered QSaveFile can commit a truncated file.
-    errno = 0;
+    platform::clearError();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return lastError(file);
+        return platform::fileError(file);
     }
     for (const QByteArrayView piece : pieces) {
-        errno = 0;
+        platform::clearError();
         if (file.write(piece.data(), piece.size()) != piece.size()) {
-            const SystemError reason = lastError(file);
+            const SystemError reason = platform::fileError(file);
             file.cancelWriting();
             return reason;
         }
     }
     // QSaveFile does not look at the result of its own sync; a disk that
     // cannot keep the data must stop the save before the rename.
-    errno = 0;
-    if (::fdatasync(file.handle()) != 0) {
-        const SystemError reason = systemError(errno);
+    if (const auto reason = platform::syncFileData(file)) {
         file.cancelWriting();
         return reason;
     }
-    errno = 0;
+    platform::clearError();
     if (!file.commit()) {
-        return lastError(file);
+        return platform::fileError(file);
     }
-    syncDirectory(QFileInfo(path).absolutePath());
+    platform::syncDirectory(QFileInfo(path).absolutePath());
     return std::nullopt;
 }
 
 bool folderTakesNewFiles(const QString& dir) {
-    return ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+    return platform::folderTakesNewFiles(dir);
 }
 
 std::optional<SystemError> writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
                                         QByteArrayView restoreTail) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return systemError(errno);
-    }
-    std::optional<SystemError> error;
-    errno = 0;
-    const ssize_t written = ::pwrite(fd, bytes.data(), size_t(bytes.size()), off_t(offset));
-    if (written != bytes.size()) {
-        // Short (a full disk) or failed: put the old end back.
-        error = systemError(errno != 0 ? errno : ENOSPC);
-        if (::ftruncate(fd, off_t(offset)) == 0 && !restoreTail.isEmpty()) {
-            (void)!::pwrite(fd, restoreTail.data(), size_t(restoreTail.size()), off_t(offset));
-        }
-    }
-    if (::fsync(fd) != 0 && !error) {
-        error = systemError(errno);
-    }
-    ::close(fd);
-    return error;
+    return platform::writeInPlace(path, offset, bytes, restoreTail);
 }
 
 DataFileLookup findDataFile(const QString& dir, const QString& baseName, const QString& extension) {
@@ -130,9 +85,9 @@ DataFileLookup findDataFile(const QString& dir, const QString& baseName, const Q
 FileBytes readWholeFile(const QString& path) {
     FileBytes result;
     QFile file(path);
-    errno = 0;
+    platform::clearError();
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = lastError(file);
+        result.error = platform::fileError(file);
         return result;
     }
     result.content = file.readAll();
@@ -146,19 +101,19 @@ FileBytes readWholeFile(const QString& path) {
 FileComparison compareWithFile(const QString& path, QByteArrayView expected) {
     FileComparison result;
     QFile file(path);
-    errno = 0;
+    platform::clearError();
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        result.error = lastError(file);
+        result.error = platform::fileError(file);
         return result;
     }
     constexpr qsizetype kPiece = 64 * 1024;
     QByteArray piece(kPiece, Qt::Uninitialized);
     qsizetype offset = 0;
     for (;;) {
-        errno = 0;
+        platform::clearError();
         const qint64 got = file.read(piece.data(), kPiece);
         if (got < 0) {
-            result.error = lastError(file);
+            result.error = platform::fileError(file);
             return result;
         }
         if (got == 0) {

@@ -1,13 +1,12 @@
 #include "ledger/ledger_codec.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 
+#include "ledger/code_page.h"
 #include "ledger/text_formats.h"
 
 namespace hibi {
@@ -25,8 +24,7 @@ bool isDigitByte(char c) {
 // or above and a trail byte 0x40 or above, so quotes, commas and line ends
 // can be found in the bytes without decoding them.
 QString decode(QByteArrayView bytes) {
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes);
+    return CodePageText().decode(bytes).value_or(QString());
 }
 
 // Checks that bytes are valid code page 932 the quick way: ASCII passes as
@@ -54,9 +52,8 @@ bool quickValid(QByteArrayView bytes) {
             if (knownCount == kMaxPairs) {
                 return false;
             }
-            QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-            const QString decoded = decoder.decode(bytes.sliced(i, 2));
-            if (decoder.hasError() || decoded.size() != 1) {
+            const auto decoded = CodePageText().decode(bytes.sliced(i, 2));
+            if (!decoded || decoded->size() != 1) {
                 return false;
             }
             known.set(key);
@@ -71,9 +68,7 @@ bool isValidEncoding(QByteArrayView bytes) {
     if (quickValid(bytes)) {
         return true;
     }
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes);  // decoding happens here, not in decode()
-    return !decoder.hasError();
+    return CodePageText().decode(bytes).has_value();
 }
 
 // A quoted field starting at pos: '"', text without quotes, '"'.
@@ -216,9 +211,9 @@ static_assert(sizeof(LedgerRecord) == 24, "a long history is held as 24 bytes a 
 LedgerRecord::LedgerRecord(const QDate& date, const QTime& time, Amount amountValue)
     : amount(amountValue) {
     // Both texts are short ASCII apart from 年月日, far within the 16-bit lengths.
-    QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
-    const QByteArray dateBytes = encoder.encode(hibi::dateText(date));
-    const QByteArray timeBytes = encoder.encode(hibi::timeText(time));
+    CodePageText codePage;
+    const QByteArray dateBytes = codePage.encode(hibi::dateText(date)).value_or(QByteArray());
+    const QByteArray timeBytes = codePage.encode(hibi::timeText(time)).value_or(QByteArray());
     source_ = LedgerLineParser::share(dateBytes + "\",\"" + timeBytes);
     dateLength_ = static_cast<quint16>(dateBytes.size());
     timeLength_ = static_cast<quint16>(timeBytes.size());

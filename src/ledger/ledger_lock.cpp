@@ -1,9 +1,5 @@
 #include "ledger/ledger_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -23,10 +19,6 @@ LedgerLock::~LedgerLock() {
     if (file_) {
         file_->unlock();
     }
-    if (fd_ >= 0) {
-        ::flock(fd_, LOCK_UN);
-        ::close(fd_);
-    }
 }
 
 bool LedgerLock::acquire(int timeoutMs) {
@@ -44,20 +36,21 @@ bool LedgerLock::acquire(int timeoutMs) {
     // No lock file can be made here (a folder that takes no new file, or a
     // full disk): lock the ledger itself.
     file_.reset();
-    fd_ = ::open(QFile::encodeName(ledgerPath_).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        return true;  // nothing to lock: a missing ledger is created atomically
-    }
     const QDeadlineTimer deadline(timeoutMs);
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    for (;;) {
+        switch (ledgerLock_.tryLock(ledgerPath_)) {
+            case platform::FileLock::Result::Locked:
+                return true;
+            case platform::FileLock::Result::CannotOpen:
+                return true;  // nothing to lock: a missing ledger is created atomically
+            case platform::FileLock::Result::Busy:
+                break;
+        }
         if (deadline.hasExpired()) {
-            ::close(fd_);
-            fd_ = -1;
             return false;
         }
         QThread::msleep(20);
     }
-    return true;
 }
 
 std::function<void()>& ledgerPauseBeforeWrite() {

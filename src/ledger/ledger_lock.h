@@ -4,13 +4,15 @@
 #include <functional>
 #include <memory>
 
+#include "ledger/file_platform.h"
+
 class QLockFile;
 
 namespace hibi {
 
 // Makes a compare-and-write on the ledger exclusive among copies of the
 // program: a lock file beside the ledger, or, in a folder that takes no new
-// file, an advisory lock (flock) on the ledger itself. A lock file left by a
+// file, a lock on the ledger itself. A lock file left by a
 // copy that was killed is taken over; one held by a live copy is waited for.
 class LedgerLock {
   public:
@@ -28,7 +30,7 @@ class LedgerLock {
     QString directory_;
     QString ledgerPath_;
     std::unique_ptr<QLockFile> file_;
-    int fd_ = -1;
+    platform::FileLock ledgerLock_;
 };
 
 // For tests: runs while the lock is held, between the comparison with the

@@ -50,7 +50,9 @@ QString systemErrorText(const SystemError& error) {
             words = QStringLiteral("アクセスする権限がありません");
             break;
         case ENOSPC:
+#ifdef EDQUOT  // no disk quotas in Windows' errno
         case EDQUOT:
+#endif
             words = QStringLiteral("ディスクの空きが足りません");
             break;
         case EFBIG:

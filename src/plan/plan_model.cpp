@@ -3,10 +3,10 @@
 #include <QDir>
 
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <cstdio>
 #include <utility>
 #include "goal/goal_rules.h"
+#include "ledger/code_page.h"
 
 namespace hibi {
 
@@ -33,17 +33,15 @@ QByteArray utf8LedgerAsShiftJis(const QByteArray& content, const QByteArray& enc
     if (fromUtf8.hasError()) {
         return QByteArray();
     }
-    QStringEncoder toShiftJis(encoding.constData(), QStringEncoder::Flag::Stateless);
-    QByteArray converted = toShiftJis.encode(decoded);
-    if (toShiftJis.hasError() || converted.isEmpty() || parseLedger(converted).error) {
+    const auto converted = CodePageText(encoding).encode(decoded);
+    if (!converted || converted->isEmpty() || parseLedger(*converted).error) {
         return QByteArray();
     }
-    return converted;
+    return *converted;
 }
 
 bool codecAvailable(const QByteArray& encoding) {
-    return QStringEncoder(encoding.constData()).isValid() &&
-           QStringDecoder(encoding.constData()).isValid();
+    return CodePageText(encoding).isValid();
 }
 
 PlanModel::PlanModel(QString directory, QByteArray encoding)

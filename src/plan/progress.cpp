@@ -1,10 +1,10 @@
 #include "plan/progress.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 #include <limits>
 
 #include "goal/goal_rules.h"
+#include "ledger/code_page.h"
 #include "plan/plan_model.h"
 
 namespace hibi {
@@ -105,9 +105,9 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     distinct.reserve(recordDays.size());
     // One converter for every date: making one per record (as dateText()
     // does) makes the figures of a full ledger several times slower.
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
+    CodePageText codePage;
     for (qsizetype i = 0; i < records.size(); ++i) {
-        const QString text = decoder.decode(records[i].dateBytes());
+        const QString text = codePage.decode(records[i].dateBytes()).value_or(QString());
         if (const auto date = dateFromText(text)) {
             recordDays[static_cast<size_t>(i)] = date->toJulianDay();
             distinct.push_back(date->toJulianDay());
