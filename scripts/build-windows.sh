@@ -57,7 +57,8 @@ qt_options=(
     # What the program does not use.
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
-    -DFEATURE_icu=OFF -DFEATURE_vulkan=OFF -DFEATURE_zstd=OFF
+    -DFEATURE_icu=OFF -DFEATURE_vulkan=OFF -DFEATURE_zstd=OFF -DFEATURE_direct2d=OFF
+    -DFEATURE_jpeg=OFF
     # Debian's +dfsg source drops the Wintab headers the tablet support needs.
     -DFEATURE_tabletevent=OFF
 )
@@ -82,15 +83,13 @@ build_qt() {
     local work="$cache/work"
     "${sudo_cmd[@]}" mkdir -p "$work"
     "${sudo_cmd[@]}" chown "$(id -u):$(id -g)" "$cache" "$work"
+    # The same version as the host tools that run during the build.
     local version source
     version="$(qt_version)"
-    source="$work/qt6-base-${version%%-*}"
-    source="${source/+dfsg/}"
+    source="$work/qt6-base-${version%-*}"
     if [[ ! -d $source ]]; then
         (cd "$work" && apt-get source -q "qt6-base=$version" >&2)
-        source="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)"
     fi
-    source="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)"
     local build="$work/build-${prefix##*/}"
     echo "Building Qt for Windows from $source into $prefix" >&2
     local started=$SECONDS

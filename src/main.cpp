@@ -1,18 +1,18 @@
 #include <QApplication>
-#include <iostream>
-
-#include "app/command_line.h"
+#include "app/command_line_output.h"
 #include "main_window/fra_main.h"
 #include "ui_common/clock.h"
+#include "ui_common/layout.h"
 #include "ui_common/translation.h"
 
 int main(int argc, char* argv[]) {
-    if (const auto exitCode = hibi::app::handleCommandLine(argc, argv, std::cout, std::cerr)) {
+    if (const auto exitCode = hibi::app::handleCommandLineHere(argc, argv)) {
         return *exitCode;
     }
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     hibi::installQtJapanese(app);
+    hibi::loadShippedFonts();
     QApplication::setApplicationName(QStringLiteral("hibinobori"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.hibinobori.Hibinobori"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.png")));
