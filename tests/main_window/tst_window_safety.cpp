@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -218,8 +217,8 @@ class WindowSafety : public QObject {
 
     // A UTF-8 ledger: converted when the user agrees, read only otherwise.
     void aUtf8LedgerIsOfferedForConversion() {
-        QStringDecoder fromShiftJis("windows-31j");
-        const QByteArray utf8 = QString(fromShiftJis.decode(toPlan(2, kStart))).toUtf8();
+        const QByteArray utf8 =
+            hibi::CodePageText().decode(toPlan(2, kStart)).value_or(QString()).toUtf8();
         for (const MessageBox::Answer answer :
              {MessageBox::Answer::Cancel, MessageBox::Answer::Ok}) {
             Window w(utf8, QDateTime(kStart.addDays(2), QTime(8, 0)), {}, {answer});
