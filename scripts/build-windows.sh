@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program for 64-bit Windows on Debian 12 and packages it.
-#   scripts/build-windows.sh            the zip and the installer in dist/
+#   scripts/build-windows.sh            dist/hibinobori-X.Y.Z-win64.zip and
+#                                       dist/hibinobori-X.Y.Z-setup.exe
 #   scripts/build-windows.sh --qt-only  only the Qt for Windows (cached)
 # Qt is built once from Debian's own qt6-base source with MinGW-w64 into a
 # cache outside the checkout ($HIBI_QT_CACHE, default /var/cache/hibinobori),
@@ -106,3 +107,117 @@ build_qt() {
 install_packages
 qt="$(build_qt)"
 ((only_qt)) && { echo "$qt"; exit 0; }
+
+# The program, for Windows.
+version="$(sed -n 's/^project(hibinobori VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
+if [[ -z "${SOURCE_DATE_EPOCH:-}" ]]; then
+    # The latest release in CHANGELOG.md, as for the .deb.
+    release="$(sed -n 's/^## [0-9.]* (\([0-9-]*\))$/\1/p' "$root/CHANGELOG.md" | head -1)"
+    SOURCE_DATE_EPOCH="$(date -u -d "$release" +%s)"
+fi
+export SOURCE_DATE_EPOCH
+build="$root/build-win-release"
+"$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DHIBI_BUILD_TESTS=OFF -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake --build "$build" --target clean >/dev/null
+cmake --build "$build" --target hibinobori -j"$(nproc)" >/dev/null
+
+# The folder the zip holds: it runs where it is unpacked.
+name="hibinobori-$version-win64"
+stage="$build/stage/$name"
+rm -rf "$build/stage"
+mkdir -p "$stage"/{platforms,styles,translations,fonts,licenses}
+x86_64-w64-mingw32-strip -o "$stage/hibinobori.exe" "$build/src/hibinobori.exe"
+for module in Core Gui Widgets; do
+    cp "$qt/bin/Qt6$module.dll" "$stage/"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
+for runtime in libstdc++-6.dll libgcc_s_seh-1.dll libssp-0.dll; do
+    cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$runtime")" "$stage/"
+done
+cp /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$stage/"
+# IPA fonts for a Windows without a Japanese gothic of its own; they keep
+# the widths of the faces the windows were laid out for.
+cp /usr/share/fonts/opentype/ipafont-gothic/{ipag,ipagp}.ttf "$stage/fonts/"
+# Qt looks for its plugins and translations beside the program.
+printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' >"$stage/qt.conf"
+
+crlf() { sed 's/$/\r/'; }
+crlf <"$root/LICENSE" >"$stage/LICENSE.txt"
+{
+    echo "Qt 6 (Core, Gui, Widgets and their plugins) is used under the GNU Lesser"
+    echo "General Public License version 3, below, with the GNU GPL version 3 it"
+    echo "refers to. The DLLs were built unmodified from Debian's source package"
+    echo "qt6-base $(qt_version), https://deb.debian.org/debian/pool/main/q/qt6-base/"
+    echo "(also https://download.qt.io/archive/qt/6.4/6.4.2/submodules/). You may"
+    echo "replace them with your own build of the same version."
+    echo
+    cat /usr/share/common-licenses/LGPL-3
+    echo
+    cat /usr/share/common-licenses/GPL-3
+} | crlf >"$stage/licenses/Qt-LGPL-3.txt"
+crlf </usr/share/doc/fonts-ipafont-gothic/copyright >"$stage/licenses/IPA-Font.txt"
+{
+    echo "libstdc++, libgcc and libssp: GPL 3 with the GCC Runtime Library Exception."
+    echo "libwinpthread: the MinGW-w64 licence. From Debian's MinGW-w64 packages."
+    echo
+    cat /usr/share/doc/gcc-mingw-w64-base/copyright
+    echo
+    cat /usr/share/doc/mingw-w64-common/copyright
+} | crlf >"$stage/licenses/MinGW-runtime.txt"
+{
+    printf '\xEF\xBB\xBF'
+    sed "s/@VERSION@/$version/" "$root/packaging/windows/readme-ja.txt" | crlf
+} >"$stage/はじめにお読みください.txt"
+
+# Every DLL the program or a DLL imports is in the folder or is Windows' own.
+system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|winmm|ws2_32|uxtheme|dwmapi|imm32|version|netapi32|userenv|shlwapi|uuid|winspool\.drv|wtsapi32|msvcrt|setupapi|dwrite|d3d9|d3d11|dxgi|authz|mpr|api-ms-win-.*)\.dll$'
+missing=0
+while IFS= read -r module; do
+    while IFS= read -r import; do
+        lower="${import,,}"
+        if [[ ! $lower =~ $system_dlls ]] &&
+            ! find "$stage" -maxdepth 1 -iname "$import" | grep -q .; then
+            echo "missing: $import, imported by ${module#"$stage"/}" >&2
+            missing=1
+        fi
+    done < <(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p')
+done < <(find "$stage" -iname '*.exe' -o -iname '*.dll')
+((missing == 0)) || exit 1
+
+# The same bytes from the same commit: fixed times, a sorted list, no extra
+# fields, UTF-8 names marked as such for Explorer.
+dist="$root/dist"
+mkdir -p "$dist"
+find "$build/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+zip_file="$dist/$name.zip"
+rm -f "$zip_file"
+(cd "$build/stage" && find "$name" -print | LC_ALL=C sort |
+    TZ=UTC zip -q -X -D -UN=UTF8 "$zip_file" -@)
+
+# The installer: a list of the files it writes and removes.
+install_list="$build/stage-install.nsh"
+remove_list="$build/stage-remove.nsh"
+: >"$install_list"
+: >"$remove_list"
+while IFS= read -r dir; do
+    rel="${dir#"$stage"}"
+    rel="${rel#/}"
+    echo "SetOutPath \"\$INSTDIR${rel:+\\${rel//\//\\}}\"" >>"$install_list"
+    while IFS= read -r file; do
+        echo "File \"$file\"" >>"$install_list"
+        frel="${file#"$stage"/}"
+        echo "Delete \"\$INSTDIR\\${frel//\//\\}\"" >>"$remove_list"
+    done < <(find "$dir" -maxdepth 1 -type f | LC_ALL=C sort)
+done < <(find "$stage" -type d | LC_ALL=C sort)
+while IFS= read -r dir; do
+    rel="${dir#"$stage"/}"
+    echo "RMDir \"\$INSTDIR\\${rel//\//\\}\"" >>"$remove_list"
+done < <(find "$stage" -mindepth 1 -type d | LC_ALL=C sort -r)
+setup="$dist/hibinobori-$version-setup.exe"
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DOUTFILE="$setup" \
+    -DFILE_LIST="$install_list" -DREMOVE_LIST="$remove_list" \
+    "$root/packaging/windows/installer.nsi" >&2
+ls -l "$zip_file" "$setup"
