@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
@@ -10,7 +11,8 @@
 namespace hibi {
 
 // A failure the operating system reported: its error number (0 when there
-// was none to read) and its own text. The windows put it into words.
+// was none to read) and its own text, for the log. The windows put the
+// number into words.
 struct SystemError {
     int code = 0;
     QString text;
@@ -22,13 +24,17 @@ struct SystemError {
 // was and the operating system's reason is returned.
 // With inPlaceWhereNeeded, a folder that takes no new file gets the file
 // rewritten in place instead (a crash may then leave it cut short).
-std::optional<SystemError> writeFileAtomically(const QString& path, const QByteArray& content,
-                                               bool inPlaceWhereNeeded = false);
+// permissions, when given, are the new file's from the start (owner, group
+// and others; the process's umask still applies).
+std::optional<SystemError> writeFileAtomically(
+    const QString& path, const QByteArray& content, bool inPlaceWhereNeeded = false,
+    std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 // The same, with the content given in pieces that are written one after the
 // other, so that a long file plus a line needs no copy of the whole.
-std::optional<SystemError> writeFileAtomically(const QString& path,
-                                               std::initializer_list<QByteArrayView> pieces,
-                                               bool inPlaceWhereNeeded = false);
+std::optional<SystemError> writeFileAtomically(
+    const QString& path, std::initializer_list<QByteArrayView> pieces,
+    bool inPlaceWhereNeeded = false,
+    std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 // Whether new files can be made in dir (an atomic save needs one beside its
 // target).
@@ -39,15 +45,26 @@ bool folderTakesNewFiles(const QString& dir);
 // file: a write that comes up short is undone (the file is cut back to
 // offset and restoreTail written there again) before the error is returned.
 // The data is synced to disk before it returns.
-std::optional<SystemError> writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
-                                        QByteArrayView restoreTail);
+struct InPlaceWrite {
+    std::optional<SystemError> error;
+    // With an error: every byte is in the file and only the flush to disk
+    // failed, so the file holds the new content (which the disk may yet lose).
+    bool written = false;
+    // With an error: the short write could not be undone, so the file may
+    // end in part of the new bytes.
+    bool undoFailed = false;
+};
+InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
+                          QByteArrayView restoreTail);
 
 // Finds a data file in dir whose name is baseName plus an extension that
-// matches extension in any letter case ("ヒビノボリ.TXT" for "ヒビノボリ", "txt").
+// matches extension in any letter case ("ヒビノボリ.TXT" for "ヒビノボリ", "txt"),
+// in composed or decomposed Unicode (a Mac writes "ビ" as "ヒ" and a mark).
 struct DataFileLookup {
     QString path;  // the one existing file, or the canonical name to create
     bool exists = false;
-    QStringList conflictingNames;  // more than one spelling exists: nothing is guessed
+    QStringList conflictingNames;      // more than one spelling exists: nothing is guessed
+    std::optional<SystemError> error;  // the folder could not be listed: nothing is known
 };
 DataFileLookup findDataFile(const QString& dir, const QString& baseName, const QString& extension);
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
@@ -39,22 +40,56 @@ QString Backups::folderPath() const {
     return QDir(directory_).filePath(folderName());
 }
 
-Backups::Kept Backups::keep(const QByteArray& content, const QDateTime& now,
-                            BackupReason reason) const {
+Backups::Kept Backups::keep(const QByteArray& content, QFileDevice::Permissions ledgerPermissions,
+                            const QDateTime& now, BackupReason reason) const {
     Kept kept;
-    const QDir folder(folderPath());
-    if (!folder.exists() && !QDir(directory_).mkdir(folderName())) {
-        kept.error =
-            SystemError{errno, QStringLiteral("cannot make the folder %1").arg(folderName())};
+    // The folder opens to those who may read the ledger, and to no one else.
+    const QFileDevice::Permissions owner{QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ExeOwner};
+    QFileDevice::Permissions folderPermissions = owner;
+    if (ledgerPermissions & QFileDevice::ReadGroup) {
+        folderPermissions |= QFileDevice::ReadGroup | QFileDevice::ExeGroup;
+    }
+    if (ledgerPermissions & QFileDevice::ReadOther) {
+        folderPermissions |= QFileDevice::ReadOther | QFileDevice::ExeOther;
+    }
+    const QFileInfo info(folderPath());
+    errno = 0;
+    if (info.exists() && !info.isDir()) {
+        kept.error = SystemError{ENOTDIR, QString()};  // a file of that name stands there
         return kept;
     }
-    const QString stem =
-        kPrefix + now.toString(QStringLiteral("yyyyMMdd_HHmmss")) + reasonSuffix(reason);
-    QString name = stem + QStringLiteral(".txt");
-    for (int n = 2; QFile::exists(folder.filePath(name)); ++n) {
-        name = stem + QStringLiteral("_%1.txt").arg(n);
+    if (!info.exists() && !QDir(directory_).mkdir(folderName(), folderPermissions)) {
+        kept.error = SystemError{errno, QString()};
+        return kept;
     }
-    kept.error = writeFileAtomically(folder.filePath(name), content);
+    const QFileDevice::Permissions current =
+        info.permissions() &
+        ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    // A folder an older version made wider is narrowed.
+    if (info.exists() && (current & ~folderPermissions)) {
+        QFile::setPermissions(folderPath(), current & folderPermissions);
+    }
+    const QDir folder(folderPath());
+    // Numbered after every copy of that second, so that the list can tell
+    // which came last.
+    const QString second = now.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    int number = 1;
+    for (const Entry& entry : list()) {
+        if (entry.made.toString(QStringLiteral("yyyyMMdd_HHmmss")) == second) {
+            number = std::max(number, entry.number + 1);
+        }
+    }
+    const QString stem = kPrefix + second + reasonSuffix(reason);
+    QString name;
+    do {
+        name = stem + (number > 1 ? QStringLiteral("_%1.txt").arg(number) : QStringLiteral(".txt"));
+        ++number;
+    } while (QFile::exists(folder.filePath(name)));
+    kept.error = writeFileAtomically(
+        folder.filePath(name), content, false,
+        ledgerPermissions & (owner | QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                             QFileDevice::ReadOther | QFileDevice::WriteOther));
     if (!kept.error) {
         kept.fileName = name;
     }
@@ -62,8 +97,8 @@ Backups::Kept Backups::keep(const QByteArray& content, const QDateTime& now,
 }
 
 QList<Backups::Entry> Backups::list() const {
-    static const QRegularExpression pattern(
-        QStringLiteral("^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前)?(?:_\\d+)?\\.txt$"));
+    static const QRegularExpression pattern(QStringLiteral(
+        "^ヒビノボリ_(\\d{8}_\\d{6})(_クリア前|_復元前|_変換前)?(?:_(\\d+))?\\.txt$"));
     QList<Entry> entries;
     const QStringList names =
         QDir(folderPath()).entryList(QDir::Files, QDir::Name | QDir::Reversed);
@@ -75,6 +110,7 @@ QList<Backups::Entry> Backups::list() const {
         Entry entry;
         entry.fileName = name;
         entry.made = QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd_HHmmss"));
+        entry.number = match.captured(3).isEmpty() ? 1 : match.captured(3).toInt();
         const QString why = match.captured(2);
         for (BackupReason reason : {BackupReason::BeforeReset, BackupReason::BeforeRestore,
                                     BackupReason::BeforeConversion}) {
@@ -87,8 +123,9 @@ QList<Backups::Entry> Backups::list() const {
         }
     }
     // Newest first; copies of the same second by their number.
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.made > b.made; });
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.made != b.made ? a.made > b.made : a.number > b.number;
+    });
     return entries;
 }
 
@@ -99,10 +136,10 @@ bool Backups::hasDailyCopyOn(const QDate& day) const {
     });
 }
 
-void Backups::pruneDaily(int keep) const {
-    int daily = 0;
+void Backups::pruneDaily(int keep, const QString& justMade) const {
+    int daily = justMade.isEmpty() ? 0 : 1;
     for (const Entry& entry : list()) {
-        if (entry.reason == BackupReason::Daily && ++daily > keep) {
+        if (entry.reason == BackupReason::Daily && entry.fileName != justMade && ++daily > keep) {
             QFile::remove(QDir(folderPath()).filePath(entry.fileName));
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFileDevice>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -20,8 +21,9 @@ enum class BackupReason {
 
 // Copies of the ledger in the folder "バックアップ" beside it, each named
 // after the moment it was made and why: "ヒビノボリ_20090405_210533.txt",
-// "ヒビノボリ_20090405_210533_クリア前.txt", with "_2", "_3", ... for
-// more copies in the same second.
+// "ヒビノボリ_20090405_210533_クリア前.txt", with "_2", "_3", ... for the
+// second, third... copy of the same second, whatever their kinds. The
+// folder and the copies are no more open to others than the ledger.
 class Backups {
   public:
     static QString folderName();  // "バックアップ"
@@ -33,21 +35,25 @@ class Backups {
         QString fileName;  // on success
         std::optional<SystemError> error;
     };
-    // Writes content as a new copy, atomically; the folder is made if need be.
-    Kept keep(const QByteArray& content, const QDateTime& now, BackupReason reason) const;
+    // Writes content as a new copy, atomically, with no wider permissions
+    // than the ledger's; the folder is made if need be.
+    Kept keep(const QByteArray& content, QFileDevice::Permissions ledgerPermissions,
+              const QDateTime& now, BackupReason reason) const;
 
     struct Entry {
         QString fileName;
         QDateTime made;
         BackupReason reason = BackupReason::Daily;
+        int number = 1;  // the copy's place among those of the same second
     };
     // Every copy in the folder, newest first.
     QList<Entry> list() const;
 
     bool hasDailyCopyOn(const QDate& day) const;
-    // Deletes all but the newest `keep` daily copies; the others are kept
-    // until the user deletes them.
-    void pruneDaily(int keep) const;
+    // Deletes all but the newest `keep` daily copies, justMade counting as
+    // the newest whatever its name says (a clock once set ahead may have
+    // named others later); the others are kept until the user deletes them.
+    void pruneDaily(int keep, const QString& justMade) const;
 
   private:
     QString directory_;

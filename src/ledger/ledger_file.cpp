@@ -1,5 +1,6 @@
 #include "ledger/ledger_file.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <utility>
 
@@ -32,7 +33,9 @@ LedgerFile::LedgerFile(QString directory) : directory_(std::move(directory)) {}
 LedgerFile::Located LedgerFile::locate() const {
     const DataFileLookup lookup = findDataFile(directory_, baseName(), QStringLiteral("txt"));
     Located file{lookup.path, QFileInfo(lookup.path).fileName(), lookup.exists, std::nullopt};
-    if (!lookup.conflictingNames.isEmpty()) {
+    if (lookup.error) {
+        file.problem = problem(LedgerFileProblem::Kind::ReadFailed, file.fileName, *lookup.error);
+    } else if (!lookup.conflictingNames.isEmpty()) {
         file.fileName = lookup.conflictingNames.first();
         file.problem = problem(LedgerFileProblem::Kind::AmbiguousName, file.fileName);
         file.problem->names = lookup.conflictingNames;
@@ -60,10 +63,25 @@ LedgerSnapshot LedgerFile::load() const {
     return snapshot;
 }
 
+std::optional<LedgerFileProblem> LedgerFile::lockAndLocate(LedgerLock& lock, Located& file) const {
+    const LedgerLock::Result result = lock.acquire([&] {
+        file = locate();
+        return file.exists && !file.problem ? file.path : QString();
+    });
+    if (result == LedgerLock::Result::Busy) {
+        return problem(LedgerFileProblem::Kind::Busy, file.fileName);
+    }
+    if (result == LedgerLock::Result::Failed) {
+        return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName, lock.error());
+    }
+    return file.problem;
+}
+
 std::optional<LedgerFileProblem> LedgerFile::createIfMissing() const {
-    const Located file = locate();
-    if (file.problem || file.exists) {
-        return file.problem;
+    LedgerLock lock(directory_);
+    Located file;
+    if (auto trouble = lockAndLocate(lock, file); trouble || file.exists) {
+        return trouble;
     }
     if (auto error = writeFileAtomically(file.path, QByteArray())) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
@@ -78,13 +96,10 @@ bool LedgerFile::writesInPlace() const {
 std::optional<LedgerFileProblem> LedgerFile::append(
     const LedgerRecord& record, const std::optional<QByteArray>& expectedContent,
     QByteArray* newContent) const {
-    const Located file = locate();
-    if (file.problem) {
-        return file.problem;
-    }
-    LedgerLock lock(directory_, file.path);
-    if (!lock.acquire()) {
-        return problem(LedgerFileProblem::Kind::Busy, file.fileName);
+    LedgerLock lock(directory_);
+    Located file;
+    if (auto trouble = lockAndLocate(lock, file)) {
+        return trouble;
     }
     QByteArray content;
     if (expectedContent) {
@@ -133,13 +148,16 @@ std::optional<LedgerFileProblem> LedgerFile::append(
     }
     added += encodeRecord(record);
     added += mark.toByteArray();
-    if (ledgerPauseBeforeWrite()) {
-        ledgerPauseBeforeWrite()();
-    }
-    const auto error = file.exists && writesInPlace()
-                           ? writeInPlace(file.path, textEnd, added, mark)
-                           : writeFileAtomically(file.path, {text, added});
-    if (error) {
+    if (file.exists && writesInPlace()) {
+        const InPlaceWrite written = writeInPlace(file.path, textEnd, added, mark);
+        if (written.error) {
+            LedgerFileProblem p = problem(written.written ? LedgerFileProblem::Kind::NotSynced
+                                                          : LedgerFileProblem::Kind::WriteFailed,
+                                          file.fileName, *written.error);
+            p.partWritten = written.undoFailed;
+            return p;
+        }
+    } else if (auto error = writeFileAtomically(file.path, {text, added})) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);
     }
     if (newContent) {
@@ -151,26 +169,31 @@ std::optional<LedgerFileProblem> LedgerFile::append(
 }
 
 std::optional<LedgerFileProblem> LedgerFile::replace(const QByteArray& content,
-                                                     const KeepCopy& keepCopy) const {
-    const Located file = locate();
-    if (file.problem) {
-        return file.problem;
-    }
+                                                     const KeepCopy& keepCopy,
+                                                     const QByteArray* onlyIfStill) const {
     if (writesInPlace()) {
-        return problem(LedgerFileProblem::Kind::FolderReadOnly, file.fileName);
+        return problem(LedgerFileProblem::Kind::FolderReadOnly, locate().fileName);
     }
-    LedgerLock lock(directory_, file.path);
-    if (!lock.acquire()) {
-        return problem(LedgerFileProblem::Kind::Busy, file.fileName);
+    LedgerLock lock(directory_);
+    Located file;
+    if (auto trouble = lockAndLocate(lock, file)) {
+        return trouble;
     }
-    if (keepCopy && file.exists) {
+    if (file.exists && (keepCopy || onlyIfStill)) {
         FileBytes old = readWholeFile(file.path);
         if (old.error) {
             return problem(LedgerFileProblem::Kind::ReadFailed, file.fileName, *old.error);
         }
-        if (auto error = keepCopy(old.content)) {
-            return problem(LedgerFileProblem::Kind::NoBackup, file.fileName, *error);
+        if (onlyIfStill && old.content != *onlyIfStill) {
+            return problem(LedgerFileProblem::Kind::ChangedOnDisk, file.fileName);
         }
+        if (keepCopy) {
+            if (auto error = keepCopy(old.content, QFile::permissions(file.path))) {
+                return problem(LedgerFileProblem::Kind::NoBackup, file.fileName, *error);
+            }
+        }
+    } else if (onlyIfStill && !onlyIfStill->isEmpty()) {
+        return problem(LedgerFileProblem::Kind::ChangedOnDisk, file.fileName);
     }
     if (auto error = writeFileAtomically(file.path, content)) {
         return problem(LedgerFileProblem::Kind::WriteFailed, file.fileName, *error);

@@ -1,10 +1,10 @@
 #include "ledger/ledger_lock.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QLockFile>
 #include <QThread>
+#include <cerrno>
+#include <utility>
 
 namespace hibi {
 
@@ -12,50 +12,63 @@ QString LedgerLock::lockFileName() {
     return QStringLiteral("ヒビノボリ.lock");
 }
 
-LedgerLock::LedgerLock(const QString& directory, const QString& ledgerPath)
-    : directory_(directory), ledgerPath_(ledgerPath) {}
+LedgerLock::LedgerLock(QString directory) : directory_(std::move(directory)) {}
 
 LedgerLock::~LedgerLock() {
-    if (file_) {
-        file_->unlock();
+    if (lockFile_) {
+        lockFile_->unlock();
     }
+    ledger_.unlock();
 }
 
-bool LedgerLock::acquire(int timeoutMs) {
-    file_ = std::make_unique<QLockFile>(QDir(directory_).filePath(lockFileName()));
+LedgerLock::Result LedgerLock::acquire(const std::function<QString()>& ledgerPath, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    lockFile_ = std::make_unique<QLockFile>(QDir(directory_).filePath(lockFileName()));
     // A deposit holds the lock for milliseconds; one older than this belongs
     // to a copy that hangs.
-    file_->setStaleLockTime(10000);
-    if (file_->tryLock(timeoutMs)) {
-        return true;
+    lockFile_->setStaleLockTime(10000);
+    if (!lockFile_->tryLock(timeoutMs)) {
+        const bool held = lockFile_->error() == QLockFile::LockFailedError;
+        lockFile_.reset();
+        if (held) {
+            return Result::Busy;
+        }
+        // No lock file can be made here (a folder that takes no new file,
+        // or a full disk): the ledger's own lock alone.
     }
-    if (file_->error() == QLockFile::LockFailedError) {
-        file_.reset();
-        return false;  // another copy holds it
-    }
-    // No lock file can be made here (a folder that takes no new file, or a
-    // full disk): lock the ledger itself.
-    file_.reset();
-    const QDeadlineTimer deadline(timeoutMs);
+    int misses = 0;
     for (;;) {
-        switch (ledgerLock_.tryLock(ledgerPath_)) {
-            case platform::FileLock::Result::Locked:
-                return true;
-            case platform::FileLock::Result::CannotOpen:
-                return true;  // nothing to lock: a missing ledger is created atomically
-            case platform::FileLock::Result::Busy:
+        const QString path = ledgerPath();
+        if (path.isEmpty()) {
+            // No ledger yet. Only a copy holding the lock file can create one.
+            return Result::Locked;
+        }
+        switch (ledger_.lock(path, deadline, error_)) {
+            case FileLock::Result::Locked:
+                if (ledger_.isNamedBy(path)) {
+                    return Result::Locked;
+                }
+                // Replaced while we waited: lock the file that has the name now.
+                ledger_.unlock();
                 break;
+            case FileLock::Result::Missing:
+                // Removed or renamed meanwhile: look again. A name that stays
+                // and leads nowhere (a broken link) is left to the read to report.
+                if (++misses > 3) {
+                    error_ = SystemError{ENOENT, QString()};
+                    return lockFile_ ? Result::Locked : Result::Failed;
+                }
+                QThread::msleep(10);
+                break;
+            case FileLock::Result::Busy:
+                return Result::Busy;
+            case FileLock::Result::Failed:
+                // Not even openable, or no lock to be had on this file system:
+                // a copy with the lock file goes on, and reading the ledger
+                // then says what is wrong.
+                return lockFile_ ? Result::Locked : Result::Failed;
         }
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20);
     }
-}
-
-std::function<void()>& ledgerPauseBeforeWrite() {
-    static std::function<void()> pause;
-    return pause;
 }
 
 }  // namespace hibi

@@ -205,23 +205,23 @@ void fraMain::AddEveryRow() {
     ShowKeika();
 }
 
-bool fraMain::SaveEvery() {
+hibi::DepositOutcome fraMain::SaveEvery() {
     const hibi::DepositOutcome outcome = plan_.deposit(clock_.now());
     switch (outcome.kind) {
         case hibi::DepositOutcome::Kind::Recorded:
-            return true;
         case hibi::DepositOutcome::Kind::NothingDue:
             break;
         case hibi::DepositOutcome::Kind::NewDay:
         case hibi::DepositOutcome::Kind::ChangedOnDisk:
+        case hibi::DepositOutcome::Kind::Failed:
+            // The model has read the ledger again: the window shows what it holds.
             showReloaded(hibi::depositOutcomeText(outcome), outcome.notices);
             break;
         case hibi::DepositOutcome::Kind::OutOfRange:
-        case hibi::DepositOutcome::Kind::Failed:
             showError(hibi::depositOutcomeText(outcome));
             break;
     }
-    return false;
+    return outcome;
 }
 
 // --- Status panel -----------------------------------------------------------
@@ -346,13 +346,17 @@ void fraMain::cmdEveryHozon_Click() {
         return;  // a second press
     }
     // Record first, show second: the row appears only once the ledger has it.
-    if (!SaveEvery()) {
+    const hibi::DepositOutcome outcome = SaveEvery();
+    if (outcome.kind != hibi::DepositOutcome::Kind::Recorded) {
         return;
     }
     AddEveryRow();
     ShowNyukinZumi();
     setFirstFocus();
     refreshProgress();
+    if (outcome.backupError) {
+        showError(hibi::backupFailureText(*outcome.backupError));
+    }
 }
 
 void fraMain::cmdEveryClr_Click() {

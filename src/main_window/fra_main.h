@@ -73,6 +73,7 @@ class fraMain : public QWidget {
     void mnuProgress_Click();
     void mnuManual_Click();
     void mnuAbout_Click();
+    void mnuFolder_Click();
     // Shows the plan the model has just loaded: history, labels, status,
     // menu and the progress window.
     void showReloadedPlan();
@@ -89,7 +90,7 @@ class fraMain : public QWidget {
     void FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
                            const QList<hibi::Amount>& totals);
     void AddEveryRow();
-    bool SaveEvery();
+    hibi::DepositOutcome SaveEvery();
     void ShowKeika();
 
     // Status panel.

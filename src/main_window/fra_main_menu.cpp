@@ -61,8 +61,7 @@ void fraMain::buildMenu() {
     connect(mnuExport_, &QAction::triggered, this, &fraMain::mnuExport_Click);
     connect(restore, &QAction::triggered, this, &fraMain::mnuRestore_Click);
     connect(mnuClear_, &QAction::triggered, this, &fraMain::cmdEveryClr_Click);
-    connect(folder, &QAction::triggered, this,
-            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(plan_.directory())); });
+    connect(folder, &QAction::triggered, this, &fraMain::mnuFolder_Click);
     connect(quit, &QAction::triggered, this, &fraMain::cmdEnd_Click);
     connect(progress, &QAction::triggered, this, &fraMain::mnuProgress_Click);
     connect(schedule, &QAction::triggered, this, [this] {
@@ -114,16 +113,29 @@ void fraMain::mnuRestore_Click() {
     showPendingMessages();
 }
 
+void fraMain::mnuFolder_Click() {
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(plan_.directory()))) {
+        return;
+    }
+    // No file manager answered: the path, to be copied from the box.
+    showError(QStringLiteral("フォルダーを開けるプログラムが見つかりませんでした。\n"
+                             "台帳のフォルダーは次の場所です（選んでコピーできます）。\n\n%1")
+                  .arg(QDir::toNativeSeparators(plan_.directory())));
+}
+
 void fraMain::mnuAbout_Click() {
     const QDir dir(plan_.directory());
+    const QString backups =
+        plan_.writesInPlace()
+            ? QStringLiteral("残せません。") + hibi::noBackupsHereText(plan_.ledgerFileName())
+            : QDir::toNativeSeparators(plan_.backups().folderPath());
     MessageBox::show(
         this, QStringLiteral("ヌピカ貯めよう！について"),
         QStringLiteral("ヌピカ貯めよう！ バージョン %1\nMIT ライセンス\n\n"
                        "台帳ファイル: %2\n目標ファイル: %3\nバックアップ: %4")
             .arg(QStringLiteral(HIBI_VERSION),
                  QDir::toNativeSeparators(dir.filePath(plan_.ledgerFileName())),
-                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile::canonicalName())),
-                 QDir::toNativeSeparators(plan_.backups().folderPath())),
+                 QDir::toNativeSeparators(dir.filePath(hibi::GoalFile::canonicalName())), backups),
         MessageBox::Icon::Information);
 }
 

@@ -47,14 +47,26 @@ void fraMain::offerConversion(const hibi::LoadNotice& notice) {
 
 bool fraMain::tookNewLedger(const hibi::ResetOutcome& outcome,
                             QString (*problemText)(const hibi::LedgerFileProblem&)) {
-    if (!outcome.done) {
-        if (outcome.problem) {
-            showError(problemText(*outcome.problem));
-        }
-        return false;
+    if (outcome.done) {
+        pendingNotices_.append(outcome.notices);
+        return true;
     }
-    pendingNotices_.append(outcome.notices);
-    return true;
+    if (outcome.reloaded) {
+        // The write failed and the model read the ledger again: the window
+        // shows what it holds, without offering at once the conversion that
+        // may just have failed.
+        for (const hibi::LoadNotice& notice : outcome.notices) {
+            if (notice.kind != hibi::LoadNotice::Kind::Utf8Ledger) {
+                pendingNotices_.append(notice);
+            }
+        }
+        showReloadedPlan();
+    }
+    if (outcome.problem) {
+        showError(problemText(*outcome.problem));
+    }
+    showPendingMessages();
+    return false;
 }
 
 void fraMain::showReloadedPlan() {

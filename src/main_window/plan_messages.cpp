@@ -1,5 +1,6 @@
 #include "main_window/plan_messages.h"
 
+#include <QLocale>
 #include <cerrno>
 
 #include "ledger/text_formats.h"
@@ -10,19 +11,32 @@ namespace {
 
 const QString kTryAgain = QStringLiteral(
     "入金はまだ記録していません。金額を確かめてから、もう一度「入金」を押してください。");
+const QString kShowingFile = QStringLiteral("台帳ファイルの今の内容を表示しています。");
+
+QString fullLedgerText(const QString& fileName) {
+    return QStringLiteral(
+               "台帳ファイル「%1」の記録が、扱える上限の %2 件に達しました。これ以上の入金は"
+               "記録できないため、「入金」は押せません。\n\n続けるには、「クリア」で新しく始めて"
+               "ください（今までの記録はフォルダー「%3」に残ります）。または、別のフォルダーで"
+               "起動すると、新しい台帳で始められます（今の台帳はそのまま残ります）。")
+        .arg(fileName, QLocale(QLocale::Japanese).toString(kMaxLedgerRecords),
+             Backups::folderName());
+}
 
 QString ledgerProblemReason(const LedgerFileProblem& problem) {
     switch (problem.kind) {
         case LedgerFileProblem::Kind::AmbiguousName:
-            return QStringLiteral("同じ名前の台帳が複数あります: ") +
-                   problem.names.join(QStringLiteral("、"));
+            return QStringLiteral(
+                       "名前の大文字と小文字だけが違う台帳ファイルが複数あります（%1）。"
+                       "使わないファイルを別の場所へ移してください")
+                .arg(problem.names.join(QStringLiteral("、")));
         case LedgerFileProblem::Kind::NotReadable:
             return problem.where ? QStringLiteral("%1 行目: %2")
                                        .arg(problem.where->line)
                                        .arg(ledgerErrorText(problem.where->kind))
                                  : QString();
         case LedgerFileProblem::Kind::ChangedOnDisk:
-            return QStringLiteral("台帳が読み込み後に変更されています");
+            return QStringLiteral("台帳ファイルが読み込み後にほかで変更されています");
         case LedgerFileProblem::Kind::Busy:
             return QStringLiteral(
                 "ほかで起動している「ヌピカ貯めよう！」が台帳を使っています。"
@@ -35,46 +49,102 @@ QString ledgerProblemReason(const LedgerFileProblem& problem) {
                 "台帳のあるフォルダーに新しいファイルを作れないため、バックアップを残せません");
         case LedgerFileProblem::Kind::ReadFailed:
         case LedgerFileProblem::Kind::WriteFailed:
+        case LedgerFileProblem::Kind::NotSynced:
             break;
     }
     return systemErrorText(problem.error);
 }
 
+// Whether the same action may succeed later without the user changing
+// anything: a busy lock, a full disk or a passing fault may clear; a
+// permission, a broken line, a full ledger or two spellings will not.
+bool retryMayHelp(const LedgerFileProblem& problem) {
+    switch (problem.kind) {
+        case LedgerFileProblem::Kind::AmbiguousName:
+        case LedgerFileProblem::Kind::NotReadable:
+        case LedgerFileProblem::Kind::FolderReadOnly:
+            return false;
+        default:
+            break;
+    }
+    switch (problem.error.code) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EFBIG:
+        case ENOTDIR:
+        case EISDIR:
+        case EEXIST:
+        case ENAMETOOLONG:
+            return false;
+        default:
+            return true;
+    }
+}
+
+// What the user can do next, after a failed change that left the ledger as
+// it was.
+QString nextStep(const LedgerFileProblem& problem) {
+    if (problem.kind == LedgerFileProblem::Kind::NotReadable && problem.where &&
+        problem.where->kind == LedgerErrorKind::TooManyRecords) {
+        return fullLedgerText(problem.fileName);
+    }
+    if (problem.kind == LedgerFileProblem::Kind::NotReadable) {
+        return QStringLiteral(
+                   "台帳ファイルをテキストエディターで開き、%1 行目を直して"
+                   "Shift-JIS（シフトJIS）で保存してから、起動し直してください。")
+            .arg(problem.where ? problem.where->line : 0);
+    }
+    if (problem.kind == LedgerFileProblem::Kind::AmbiguousName) {
+        return QString();  // the reason says what to do
+    }
+    if (retryMayHelp(problem)) {
+        return QStringLiteral("原因が取り除かれたら、もう一度お試しください。");
+    }
+    return QStringLiteral(
+        "台帳のあるフォルダーとファイルの設定（書き込みの権限など）を"
+        "確かめてください。");
+}
+
 }  // namespace
 
 QString systemErrorText(const SystemError& error) {
-    QString words;
     switch (error.code) {
+        case 0:
+            return QStringLiteral("原因を特定できないエラーが起きました");
         case EACCES:
         case EPERM:
-            words = QStringLiteral("アクセスする権限がありません");
-            break;
+            return QStringLiteral("アクセスする権限がありません");
         case ENOSPC:
 #ifdef EDQUOT  // no disk quotas in Windows' errno
         case EDQUOT:
 #endif
-            words = QStringLiteral("ディスクの空きが足りません");
-            break;
+            return QStringLiteral("ディスクの空きが足りません");
         case EFBIG:
-            words = QStringLiteral("ファイルが大きすぎます");
-            break;
+            return QStringLiteral("ファイルが大きすぎます");
         case ENOENT:
-            words = QStringLiteral("ファイルまたはフォルダーが見つかりません");
-            break;
+            return QStringLiteral("ファイルまたはフォルダーが見つかりません");
         case EROFS:
-            words = QStringLiteral("読み取り専用のファイルシステムです");
-            break;
+            return QStringLiteral("読み取り専用のファイルシステムです");
         case EMFILE:
         case ENFILE:
-            words = QStringLiteral("開いているファイルが多すぎます");
-            break;
+            return QStringLiteral("開いているファイルが多すぎます");
         case EIO:
-            words = QStringLiteral("入出力エラーが起きました");
-            break;
+            return QStringLiteral("入出力エラーが起きました");
+        case ENOTDIR:
+            return QStringLiteral("フォルダーがあるべき場所に同じ名前のファイルがあります");
+        case EISDIR:
+            return QStringLiteral("ファイルがあるべき場所に同じ名前のフォルダーがあります");
+        case EEXIST:
+            return QStringLiteral("同じ名前のファイルまたはフォルダーがすでにあります");
+        case ENAMETOOLONG:
+            return QStringLiteral("ファイルの名前が長すぎます");
+        case EBUSY:
+        case ETXTBSY:
+            return QStringLiteral("ファイルがほかのプログラムで使われています");
         default:
-            return error.text;
+            return QStringLiteral("システムのエラーが起きました（エラー番号 %1）").arg(error.code);
     }
-    return error.text.isEmpty() ? words : QStringLiteral("%1（%2）").arg(words, error.text);
 }
 
 QString ledgerErrorText(LedgerErrorKind kind) {
@@ -95,6 +165,16 @@ QString ledgerErrorText(LedgerErrorKind kind) {
     return {};
 }
 
+QString noBackupsHereText(const QString& fileName) {
+    return QStringLiteral(
+               "台帳ファイル「%1」のあるフォルダーには新しいファイルを作れないため、台帳の"
+               "バックアップを残せません。入金は台帳ファイルに直接書き足します。クリアと"
+               "バックアップからの復元はできません。\n\nバックアップを残すには、このフォルダーに"
+               "書き込めるようにするか、台帳ファイルを書き込めるフォルダーへ移して、そこで起動して"
+               "ください。")
+        .arg(fileName);
+}
+
 QString loadNoticeText(const LoadNotice& notice) {
     switch (notice.kind) {
         case LoadNotice::Kind::CodecMissing:
@@ -106,7 +186,8 @@ QString loadNoticeText(const LoadNotice& notice) {
                 .arg(notice.fileName, systemErrorText(notice.error));
         case LoadNotice::Kind::AmbiguousName:
             return QStringLiteral(
-                       "台帳ファイルが複数あります（%1）。\nどれを使うか決められないため、"
+                       "名前の大文字と小文字だけが違う台帳ファイルが複数あります（%1）。\n"
+                       "どれを使うか決められないため、"
                        "どのファイルも変更していません。使わないファイルを別の場所へ移して"
                        "から、起動し直してください。")
                 .arg(notice.names.join(QStringLiteral("、")));
@@ -155,6 +236,10 @@ QString loadNoticeText(const LoadNotice& notice) {
                        "元のファイルはフォルダー「%2」に残します。\n"
                        "変換しない場合は、記録を表示するだけで入金はできません。")
                 .arg(notice.fileName, Backups::folderName());
+        case LoadNotice::Kind::LedgerFull:
+            return fullLedgerText(notice.fileName);
+        case LoadNotice::Kind::NoBackupsHere:
+            return noBackupsHereText(notice.fileName);
         case LoadNotice::Kind::ClockBehind:
             return QStringLiteral(
                        "コンピューターの日付（%1）が、最後の入金日（%2）より前になっています。\n\n"
@@ -165,29 +250,59 @@ QString loadNoticeText(const LoadNotice& notice) {
 }
 
 QString depositOutcomeText(const DepositOutcome& outcome) {
+    const LedgerFileProblem problem = outcome.problem.value_or(LedgerFileProblem{});
+    // After a reload: what the ledger now says about today.
+    const QString today = outcome.statusAfter == PlanStatus::DepositedToday
+                              ? QStringLiteral("今日の入金は、その記録ですでに済んでいます。")
+                          : outcome.statusAfter == PlanStatus::Blocked
+                              ? QStringLiteral("入金は記録していません。")
+                              : kTryAgain;
     switch (outcome.kind) {
         case DepositOutcome::Kind::Recorded:
         case DepositOutcome::Kind::NothingDue:
             return {};
         case DepositOutcome::Kind::NewDay:
-            return QStringLiteral("日付が変わったため、今日の入金額を計算し直しました。\n\n") +
-                   kTryAgain;
+            return QStringLiteral(
+                       "日付が変わったため、台帳を読み込み直して今日の入金額を"
+                       "計算し直しました。\n\n") +
+                   today;
         case DepositOutcome::Kind::ChangedOnDisk:
             return QStringLiteral(
-                       "台帳ファイル「%1」がほかで変更されていたため、読み込み直して今日の"
-                       "入金額を計算し直しました。\n\n")
-                       .arg(outcome.problem ? outcome.problem->fileName : QString()) +
-                   kTryAgain;
+                       "台帳ファイル「%1」がほかで（別に起動している"
+                       "「ヌピカ貯めよう！」などで）変更されていたため、読み込み直した"
+                       "記録を表示しています。\n\n")
+                       .arg(problem.fileName) +
+                   today;
         case DepositOutcome::Kind::OutOfRange:
             return QStringLiteral("金額が扱える範囲を超えたため、入金を記録できません。");
         case DepositOutcome::Kind::Failed:
             break;
     }
-    const LedgerFileProblem problem = outcome.problem.value_or(LedgerFileProblem{});
+    if (problem.kind == LedgerFileProblem::Kind::NotSynced) {
+        return QStringLiteral(
+                   "入金を台帳ファイル「%1」に書き込みましたが、ディスクに保存されたことを"
+                   "確かめられませんでした。\n理由: %2\n\n%3電源を切る前に、"
+                   "台帳ファイルのあるディスクを確かめてください。")
+            .arg(problem.fileName, systemErrorText(problem.error), kShowingFile);
+    }
+    const QString file =
+        problem.partWritten
+            ? QStringLiteral("台帳ファイルの最後に、書きかけの行が残った可能性があります。")
+            : QStringLiteral("台帳ファイルは変更していません。");
     return QStringLiteral(
                "入金を記録できませんでした。\n台帳ファイル「%1」に書き込めません。\n"
-               "理由: %2\n\n記録は変更していません。もう一度お試しください。")
-        .arg(problem.fileName, ledgerProblemReason(problem));
+               "理由: %2\n\n%3%4\n\n%5")
+        .arg(problem.fileName, ledgerProblemReason(problem), file, kShowingFile, nextStep(problem))
+        .trimmed();
+}
+
+QString backupFailureText(const SystemError& error) {
+    return QStringLiteral(
+               "入金は記録しました。\n\nただし、今日の入金の前の台帳をフォルダー「%1」に"
+               "バックアップとして残せませんでした。\n理由: %2\n\nこのままでは、"
+               "バックアップのないまま記録を続けることになります。フォルダー「%1」を"
+               "確かめてください。")
+        .arg(Backups::folderName(), systemErrorText(error));
 }
 
 QString resetProblemText(const LedgerFileProblem& problem) {
@@ -195,28 +310,40 @@ QString resetProblemText(const LedgerFileProblem& problem) {
         problem.kind == LedgerFileProblem::Kind::NoBackup) {
         return QStringLiteral(
                    "クリアする前に、台帳ファイル「%1」のバックアップを残せませんでした。\n"
-                   "理由: %2\n\n記録を守るため、クリアしていません。")
-            .arg(problem.fileName, ledgerProblemReason(problem));
+                   "理由: %2\n\n記録を守るため、クリアしていません。%3")
+            .arg(problem.fileName, ledgerProblemReason(problem), kShowingFile);
     }
     return QStringLiteral(
-               "台帳ファイル「%1」を空にできませんでした。\n理由: %2\n\n記録は変更していません。")
-        .arg(problem.fileName, ledgerProblemReason(problem));
+               "台帳ファイル「%1」を空にできませんでした。\n理由: %2\n\n"
+               "記録は変更していません。%3\n\n%4")
+        .arg(problem.fileName, ledgerProblemReason(problem), kShowingFile, nextStep(problem))
+        .trimmed();
 }
 
 QString conversionProblemText(const LedgerFileProblem& problem) {
+    if (problem.kind == LedgerFileProblem::Kind::ChangedOnDisk) {
+        return QStringLiteral(
+                   "台帳ファイル「%1」が、変換を確かめている間にほかで変更されたため、"
+                   "変換しませんでした。\n\n%2")
+            .arg(problem.fileName, kShowingFile);
+    }
     return QStringLiteral(
                "台帳ファイル「%1」を Shift-JIS に変換できませんでした。\n理由: %2\n\n"
-               "ファイルは変更していません。")
-        .arg(problem.fileName, ledgerProblemReason(problem));
+               "ファイルは変更していません。%3")
+        .arg(problem.fileName, ledgerProblemReason(problem), kShowingFile);
 }
 
 QString restoreProblemText(const LedgerFileProblem& problem) {
+    if (problem.kind == LedgerFileProblem::Kind::NotReadable) {
+        return QStringLiteral(
+                   "バックアップ「%1」を台帳として読み込めないため、戻せません。\n\n"
+                   "台帳は変更していません。")
+            .arg(problem.fileName);
+    }
     return QStringLiteral(
-               "バックアップから戻せませんでした。\n理由: %1\n\n台帳は変更していません。")
-        .arg(problem.kind == LedgerFileProblem::Kind::NotReadable
-                 ? QStringLiteral("バックアップ「%1」を台帳として読み込めません")
-                       .arg(problem.fileName)
-                 : ledgerProblemReason(problem));
+               "バックアップから戻せませんでした。\n理由: %1\n\n台帳は変更して"
+               "いません。%2")
+        .arg(ledgerProblemReason(problem), kShowingFile);
 }
 
 QString goalSaveProblemText(const GoalFile::SaveProblem& problem) {

@@ -51,6 +51,11 @@ QList<BackupSummary> backupSummaries(const Backups& backups) {
         const QList<Amount> totals = runningTotals(parsed.records);
         summary.readable = !bytes.error && !parsed.error && totals.size() == parsed.records.size();
         summary.records = parsed.records.size();
+        QByteArrayView text(bytes.content);
+        if (text.endsWith(kEndOfFileMark)) {
+            text.chop(1);
+        }
+        summary.possiblyCut = !parsed.records.isEmpty() && !text.endsWith('\n');
         if (summary.readable && !parsed.records.isEmpty()) {
             summary.lastDate = dateFromText(parsed.records.last().dateText()).value_or(QDate());
             summary.total = totals.last();

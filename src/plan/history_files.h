@@ -26,6 +26,9 @@ QString csvFileName(const QDate& today);
 struct BackupSummary {
     Backups::Entry entry;
     bool readable = false;  // reads whole as a ledger: it may be restored
+    // The last line has no line end, so the copy may have been cut inside
+    // its last amount ("…,12" reading as "…,1"): restored only when confirmed twice.
+    bool possiblyCut = false;
     qsizetype records = 0;
     QDate lastDate;  // null without records
     Amount total;

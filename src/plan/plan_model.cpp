@@ -1,10 +1,11 @@
 #include "plan/plan_model.h"
 
 #include <QDir>
-
+#include <QFile>
 #include <QStringDecoder>
 #include <cstdio>
 #include <utility>
+
 #include "goal/goal_rules.h"
 #include "ledger/code_page.h"
 
@@ -78,6 +79,10 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
     const LedgerFile ledger(directory());
     LedgerSnapshot snapshot = ledger.load();
     ledgerFileName_ = snapshot.fileName;
+    if (snapshot.existed && !toldNoBackups_ && ledger.writesInPlace()) {
+        toldNoBackups_ = true;
+        notices.append(notice(LoadNotice::Kind::NoBackupsHere, ledgerFileName_));
+    }
     if (!snapshot.existed && !snapshot.problem) {
         if (auto problem = ledger.createIfMissing()) {
             LoadNotice created = notice(LoadNotice::Kind::CreateFailed, problem->fileName);
@@ -126,6 +131,14 @@ QList<LoadNotice> PlanModel::load(const QDate& today) {
         behind.today = today;
         behind.lastDate = schedule_.dtZenkai;
         notices.append(behind);
+    }
+    if (block_ == DepositBlock::None && records_.size() >= kMaxLedgerRecords) {
+        // Told however the day stands, so that a full ledger never comes as
+        // a surprise at the next press; due or not, nothing more can go in.
+        notices.append(notice(LoadNotice::Kind::LedgerFull, ledgerFileName_));
+        if (status() != PlanStatus::DepositedToday) {
+            block_ = DepositBlock::LedgerFull;
+        }
     }
     return notices;
 }
@@ -184,6 +197,7 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
         // The amount due belongs to the day of the load: work it out anew.
         outcome.kind = DepositOutcome::Kind::NewDay;
         outcome.notices = load(now.date());
+        outcome.statusAfter = status();
         return outcome;
     }
     const Amount amount = schedule_.amountDue();
@@ -195,17 +209,21 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
         return outcome;
     }
     const LedgerRecord record(now.date(), now.time(), amount);
-    keepDailyCopy(now);
+    const std::optional<SystemError> backupError = keepDailyCopy(now);
     QByteArray written;
     outcome.problem = LedgerFile(directory()).append(record, loadedContent_, &written);
     if (outcome.problem) {
-        if (outcome.problem->kind == LedgerFileProblem::Kind::ChangedOnDisk) {
-            outcome.kind = DepositOutcome::Kind::ChangedOnDisk;
-            outcome.notices = load(loadedOn_);
-        } else {
-            outcome.kind = DepositOutcome::Kind::Failed;
-        }
+        // Whatever went wrong, the window shows what the file holds now.
+        outcome.kind = outcome.problem->kind == LedgerFileProblem::Kind::ChangedOnDisk
+                           ? DepositOutcome::Kind::ChangedOnDisk
+                           : DepositOutcome::Kind::Failed;
+        outcome.notices = load(loadedOn_);
+        outcome.statusAfter = status();
         return outcome;
+    }
+    if (backupError && toldBackupFailureOn_ != loadedOn_) {
+        toldBackupFailureOn_ = loadedOn_;
+        outcome.backupError = backupError;
     }
     loadedContent_ = std::move(written);
     records_.append(record);
@@ -217,37 +235,44 @@ DepositOutcome PlanModel::deposit(const QDateTime& now) {
     return outcome;
 }
 
-void PlanModel::keepDailyCopy(const QDateTime& now) const {
+bool PlanModel::writesInPlace() const {
+    return LedgerFile(directory()).writesInPlace();
+}
+
+std::optional<SystemError> PlanModel::keepDailyCopy(const QDateTime& now) const {
     // The ledger as it was before the day's first deposit. A folder that
-    // takes no new file keeps no copy, and a failed copy holds up no deposit.
-    const LedgerFile ledger(directory());
-    if (loadedContent_.isEmpty() || ledger.writesInPlace() ||
-        backups().hasDailyCopyOn(now.date())) {
-        return;
+    // takes no new file keeps no copy (told at start-up), and a failed copy
+    // holds up no deposit.
+    if (loadedContent_.isEmpty() || writesInPlace() || backups().hasDailyCopyOn(now.date())) {
+        return std::nullopt;
     }
-    const Backups::Kept kept = backups().keep(loadedContent_, now, BackupReason::Daily);
+    const QString ledgerPath = QDir(directory()).filePath(ledgerFileName_);
+    const Backups::Kept kept =
+        backups().keep(loadedContent_, QFile::permissions(ledgerPath), now, BackupReason::Daily);
     if (kept.error) {
-        std::fprintf(stderr, "hibinobori: no daily copy of the ledger was kept: %s\n",
-                     qPrintable(kept.error->text));
-        return;
+        std::fprintf(stderr, "hibinobori: no daily copy of the ledger was kept: error %d\n",
+                     kept.error->code);
+        return kept.error;
     }
-    backups().pruneDaily(kDailyCopies);
+    backups().pruneDaily(kDailyCopies, kept.fileName);
+    return std::nullopt;
 }
 
 ResetOutcome PlanModel::replaceLedger(const QByteArray& content, const QDateTime& now,
                                       BackupReason why, const QByteArray* onlyIfStill) {
     ResetOutcome outcome;
     const Backups copies = backups();
-    outcome.problem = LedgerFile(directory()).replace(content, [&](const QByteArray& old) {
-        if (onlyIfStill && old != *onlyIfStill) {
-            return std::optional<SystemError>(SystemError{0, QStringLiteral("changed on disk")});
-        }
-        return copies.keep(old, now, why).error;
-    });
-    if (!outcome.problem) {
-        outcome.done = true;
-        outcome.notices = load(now.date());
-    }
+    outcome.problem = LedgerFile(directory())
+                          .replace(
+                              content,
+                              [&](const QByteArray& old, QFileDevice::Permissions permissions) {
+                                  return copies.keep(old, permissions, now, why).error;
+                              },
+                              onlyIfStill);
+    outcome.done = !outcome.problem;
+    // Done or not, the window shows what the file holds now.
+    outcome.reloaded = true;
+    outcome.notices = load(now.date());
     return outcome;
 }
 

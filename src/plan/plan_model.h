@@ -23,6 +23,7 @@ enum class DepositBlock {
     ClockBehind,       // the last record is dated after today
     OutOfRange,        // a day number or amount leaves its range
     OddDates,          // the first record lies after today or after the last one
+    LedgerFull,        // the ledger holds as many records as the history can show
 };
 
 // Something a load found that the user has to be told.
@@ -38,6 +39,8 @@ struct LoadNotice {
         FirstDateAhead,  // the first record lies after today
         DatesBackwards,  // the last record lies before the first
         Utf8Ledger,      // saved as UTF-8 by another editor: may be converted
+        LedgerFull,      // no room for another record
+        NoBackupsHere,   // the folder takes no new file: deposits go in place, uncopied
     };
     Kind kind = Kind::ReadFailed;
     QString fileName;
@@ -72,13 +75,21 @@ struct DepositOutcome {
     Kind kind = Kind::Failed;
     LedgerRecord record;                       // Recorded
     std::optional<LedgerFileProblem> problem;  // ChangedOnDisk, Failed
-    QList<LoadNotice> notices;                 // NewDay, ChangedOnDisk: what the new load found
+    // NewDay, ChangedOnDisk, Failed: the model has loaded the ledger again,
+    // so that the window shows what the file holds now; what the load found,
+    // and the status it gives.
+    QList<LoadNotice> notices;
+    PlanStatus statusAfter = PlanStatus::Blocked;
+    // Recorded: the day's copy of the ledger could not be kept (told once a day).
+    std::optional<SystemError> backupError;
 };
 
 struct ResetOutcome {
     bool done = false;
     std::optional<LedgerFileProblem> problem;  // not done: why (none when blocked)
-    QList<LoadNotice> notices;                 // done: what the new load found
+    // Done, or a write that failed: the model has loaded the ledger again.
+    bool reloaded = false;
+    QList<LoadNotice> notices;  // what the new load found
 };
 
 // The savings plan: the loaded ledger, the schedule it gives today, the
@@ -94,7 +105,8 @@ class PlanModel {
     QString directory() const;
 
     // Reads the ledger as it is on disk and works out the plan for today;
-    // a missing ledger is created empty.
+    // a missing ledger is created empty. That no copy can be kept in this
+    // folder is told by the first load only.
     QList<LoadNotice> load(const QDate& today);
 
     const QList<LedgerRecord>& records() const { return records_; }
@@ -108,6 +120,9 @@ class PlanModel {
     QString ledgerFileName() const { return ledgerFileName_; }
     // A reset may empty the ledger (nothing can be written without the codec).
     bool canReset() const { return block_ != DepositBlock::CodecMissing; }
+    // Whether deposits are written in place, with no copy kept (the folder
+    // takes no new file).
+    bool writesInPlace() const;
 
     // Records today's amount due as one deposit made at now. The ledger on
     // disk must still be what was loaded, and now must fall on the day of
@@ -140,10 +155,10 @@ class PlanModel {
   private:
     void clear();
     void checkDates(const QDate& today, QList<LoadNotice>& notices);
-    void keepDailyCopy(const QDateTime& now) const;
+    std::optional<SystemError> keepDailyCopy(const QDateTime& now) const;
     // Replaces the ledger with content after keeping a copy of it (when
     // onlyIfStill is given, only while the file still holds those bytes);
-    // then loads.
+    // then loads, and after a failed write too.
     ResetOutcome replaceLedger(const QByteArray& content, const QDateTime& now, BackupReason why,
                                const QByteArray* onlyIfStill = nullptr);
 
@@ -158,6 +173,8 @@ class PlanModel {
     QString ledgerFileName_;
     QByteArray utf8AsShiftJis_;  // a UTF-8 ledger as it reads in Shift-JIS
     Integer goalDays_;
+    bool toldNoBackups_ = false;
+    QDate toldBackupFailureOn_;
 };
 
 // True when Qt can convert text to and from the named code page.

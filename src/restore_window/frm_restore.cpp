@@ -29,18 +29,20 @@ QString reasonText(hibi::BackupReason reason) {
 }  // namespace
 
 QString frmRestore::lineFor(const hibi::BackupSummary& summary) {
-    const QString made =
-        hibi::dateText(summary.entry.made.date()) + QLatin1Char(' ') +
-        hibi::timeText(summary.entry.made.time()) + QStringLiteral("（%1）").arg(reasonText(summary.entry.reason));
+    const QString made = hibi::dateText(summary.entry.made.date()) + QLatin1Char(' ') +
+                         hibi::timeText(summary.entry.made.time()) +
+                         QStringLiteral("（%1）").arg(reasonText(summary.entry.reason));
     if (!summary.readable) {
         return made + QStringLiteral("　読み込めないため戻せません");
     }
     if (summary.records == 0) {
         return made + QStringLiteral("　記録なし");
     }
-    return made + QStringLiteral("　%1件　最後の入金 %2　合計 %3")
+    return made + QStringLiteral("　%1件　最後の入金 %2　合計 %3%4")
                       .arg(summary.records)
-                      .arg(hibi::dateText(summary.lastDate), hibi::moneyText(summary.total));
+                      .arg(hibi::dateText(summary.lastDate), hibi::moneyText(summary.total),
+                           summary.possiblyCut ? QStringLiteral("　途中で切れている可能性あり")
+                                               : QString());
 }
 
 frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
@@ -51,7 +53,8 @@ frmRestore::frmRestore(const hibi::Backups& backups, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* caption = new QLabel(
         summaries_.isEmpty()
-            ? QStringLiteral("フォルダー「%1」にバックアップがありません。").arg(hibi::Backups::folderName())
+            ? QStringLiteral("フォルダー「%1」にバックアップがありません。")
+                  .arg(hibi::Backups::folderName())
             : QStringLiteral("戻すバックアップを選んでください（新しい順）。今の台帳も、戻す前に"
                              "バックアップとして残します。"),
         this);
@@ -94,13 +97,24 @@ void frmRestore::lstBackup_Activated() {
     if (row < 0 || !summaries_[row].readable) {
         return;
     }
-    const QString question =
-        QStringLiteral("台帳を次のバックアップの内容に戻しますか？\n\n%1\n\n"
-                       "今の台帳は、戻す前にバックアップとして残します。")
-            .arg(lineFor(summaries_[row]));
-    if (hibi::MessageBox::show(this, QStringLiteral("復元の確認"), question,
-                               hibi::MessageBox::Icon::Warning,
-                               hibi::MessageBox::Buttons::OkCancel) != hibi::MessageBox::Answer::Ok) {
+    const QString question = QStringLiteral(
+                                 "台帳を次のバックアップの内容に戻しますか？\n\n%1\n\n"
+                                 "今の台帳は、戻す前にバックアップとして残します。")
+                                 .arg(lineFor(summaries_[row]));
+    if (hibi::MessageBox::show(
+            this, QStringLiteral("復元の確認"), question, hibi::MessageBox::Icon::Warning,
+            hibi::MessageBox::Buttons::OkCancel) != hibi::MessageBox::Answer::Ok) {
+        return;
+    }
+    // The last line lacks its line end: its amount may have lost digits.
+    if (summaries_[row].possiblyCut &&
+        hibi::MessageBox::show(
+            this, QStringLiteral("復元の確認"),
+            QStringLiteral("このバックアップは最後の行に改行がなく、途中で切れている可能性が"
+                           "あります（最後の金額の桁が欠けているかもしれません）。\n\n"
+                           "最後の記録を確かめずに、このまま戻しますか？"),
+            hibi::MessageBox::Icon::Warning,
+            hibi::MessageBox::Buttons::OkCancel) != hibi::MessageBox::Answer::Ok) {
         return;
     }
     chosen_ = summaries_[row].entry.fileName;

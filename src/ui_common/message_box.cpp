@@ -38,6 +38,8 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& title, const
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(text);
+    // Paths and reasons can be copied out.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (icon) {
         case Icon::None:
             box.setIcon(QMessageBox::NoIcon);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Fault drill: one call of a deposit's, a goal's or a reset's save fails.
 The file must stay byte for byte, a message box open and the program keep
-running; with the fault lifted the same action must save. Short form: 8
-cases; --full: 33, every call of each save, with unnamed and named temp files.
+running; with the fault lifted the same action must save. And a record
+written in place whose flush fails is shown as made. Short form: 9 cases;
+--full: 34, every call of each save, with unnamed and named temp files.
 """
 
 import datetime
@@ -72,6 +73,34 @@ def drive(program, action, fault, control, target):
     return problems + program.quit()
 
 
+def flushed_in_place_fails(run):
+    """In a folder that takes no new file the record is written in place; when
+    only its flush fails, the record is in the file, and the window, after its
+    message, shows it as made: 入金 is off and a press does nothing."""
+    directory = h.fresh(os.path.join(run.work, "in-place"))
+    ledger, control = os.path.join(directory, h.LEDGER), directory + ".control"
+    h.write(ledger, OLD_LEDGER)
+    h.write(control, b"readonly")
+    program = h.Program(run, directory, f"@{TODAY} 12:00:00", control=control)
+    if not program.up("main", "box"):  # told that no copy can be kept here
+        return program, [f"start-up showed {program.kinds()}"]
+    program.answer(program.window("box"))
+    h.write(control, b"readonly fsync EIO")
+    program.click("deposit")
+    box, problems = program.wait_for("box"), []
+    written = h.read(ledger)
+    if h.appended(OLD_LEDGER, written) != (h.day_text(TODAY), 4):
+        problems.append(f"the ledger holds {written!r}")
+    if not box:
+        return program, problems + ["no message box when the flush failed"]
+    program.answer(box)
+    h.write(control, b"readonly")
+    program.click("deposit")
+    if program.wait_for("box", 2) or h.read(ledger) != written:
+        problems.append("入金 still took a press: the window did not show what the file holds")
+    return program, problems + program.quit()
+
+
 def main():
     run = h.Run(__doc__)
     cases = FULL if run.args.full else SHORT
@@ -87,6 +116,9 @@ def main():
         run.check(f"{action}, {call} fails with {error}, {temp} temp file",
                   drive(program, action, fault, control, target))
         program.kill()
+    program, problems = flushed_in_place_fails(run)
+    run.check("deposit written in place, its flush fails", problems)
+    program.kill()
     return run.finish()
 
 

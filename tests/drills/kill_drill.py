@@ -85,12 +85,13 @@ def main():
             h.write(ledger, old := h.ledger_line(day - datetime.timedelta(days=1), "12:00:00", 1))
         first_run = not old  # no ledger, or one emptied by a reset
         program = h.Program(run, folder, f"@{day} 12:00:00", control=control, fault_log=calls)
-        if not program.up(*(["intro", "main"] if first_run else ["main"])):
+        # In the read-only folder the start says once that no copy can be kept.
+        if not program.up(*(["intro", "main"] if first_run else ["main"]) + ["box"] * readonly):
             run.check(name, f"start-up showed {program.kinds()}")
             program.kill()
             continue
-        if first_run:
-            program.answer(program.window("intro"))
+        if first_run or readonly:
+            program.answer(program.window("intro", "box"))
         if i == kills:  # the last kill must not trouble a normal start and exit
             run.check("start after the last kill", program.quit() + ["the start changed the ledger"] * (
                 (h.read(ledger) or b"") != (old or b"")))

@@ -130,12 +130,15 @@ def _kind(name, size):
 class Program:
     """The program started in directory with libfaketime's FAKETIME clock: a
     stopped "YYYY-MM-DD hh:mm:ss" or one running from "@YYYY-MM-DD hh:mm:ss".
-    control and fault_log go to the fault library (fault_inject.c)."""
+    control and fault_log go to the fault library (fault_inject.c); user, a
+    user name, runs it as that user with a home of its own."""
 
-    def __init__(self, run, directory, clock, control="", fault_log=""):
+    def __init__(self, run, directory, clock, control="", fault_log="", user=None):
         self.display, self.output = run.display, directory + ".out"
-        home = os.path.join(run.work, "home")
+        home = os.path.join(run.work, "home" + (f"-{user}" if user else ""))
         os.makedirs(home, 0o700, exist_ok=True)
+        if user:  # another user, who needs a home of their own
+            shutil.chown(home, user, user)
         # Japan's time without tzdata; the file times stay true (NO_FAKE_STAT)
         # so that fontconfig does not take its caches for stale.
         env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", TZ="JST-9",
@@ -144,7 +147,8 @@ class Program:
                    HIBI_FAULT_LOG=fault_log)
         with open(self.output, "wb") as output:
             self.process = subprocess.Popen([os.path.abspath(run.args.program)], cwd=directory, env=env,
-                                            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
+                                            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                                            user=user, group=user, extra_groups=[] if user else None)
         _children.append(self.process)
 
     def xdotool(self, *words, wait=True):

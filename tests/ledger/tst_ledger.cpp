@@ -1,10 +1,8 @@
 #include <QCryptographicHash>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "ledger/code_page.h"
-#include "ledger/file_platform.h"
 #include "ledger/ledger_codec.h"
 #include "ledger/text_formats.h"
 #include "test_support.h"
@@ -229,24 +227,6 @@ class LedgerTest : public QObject {
         }
         QVERIFY(expected.open(QIODevice::ReadOnly));
         QCOMPARE(results, QString::fromUtf8(expected.readAll()).split(u'\n', Qt::SkipEmptyParts));
-    }
-
-    // The lock taken on the ledger itself where no lock file can be made: a
-    // second one waits, and the locked ledger can still be written in place.
-    void aLockedLedgerStaysWritable() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ヒビノボリ.txt"));
-        using hibi::platform::FileLock;
-        FileLock first;
-        FileLock second;
-        QCOMPARE(first.tryLock(path), FileLock::Result::CannotOpen);
-        QVERIFY(!hibi::writeFileAtomically(path, QByteArray("abc")));
-        QCOMPARE(first.tryLock(path), FileLock::Result::Locked);
-        QCOMPARE(second.tryLock(path), FileLock::Result::Busy);
-        QVERIFY(!hibi::writeInPlace(path, 3, "def", {}));
-        QCOMPARE(hibi::readWholeFile(path).content, QByteArray("abcdef"));
-        first.unlock();
-        QCOMPARE(second.tryLock(path), FileLock::Result::Locked);
     }
 
     void moneyTextIsJapaneseWhateverTheLocale_data() {

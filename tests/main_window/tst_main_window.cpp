@@ -177,6 +177,22 @@ class MainWindow : public QObject {
         QCOMPARE(f.state(), screen);
     }
 
+    // With no file manager to answer, the folder's path is shown, to be copied.
+    void theLedgerFolderWithoutAFileManager() {
+        WindowFixture f(at(2009, 4, 6), kApril1);
+        f.start();
+        MessageBox::takeShown();
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        for (QAction* action : f.window->findChildren<QAction*>()) {
+            if (action->text().startsWith(QStringLiteral("台帳のフォルダを開く"))) {
+                action->trigger();
+            }
+        }
+        qputenv("PATH", path);
+        QVERIFY(oneMessageWith(QDir::toNativeSeparators(f.dir.path())));
+    }
+
     // The question comes first; Cancel changes nothing, OK starts a new plan
     // at 1 yen, without the introduction, even from a ledger that did not read.
     void resetAskedAndAnswered() {

@@ -250,16 +250,6 @@ class WindowSafety : public QObject {
         w.window->close();
         QCOMPARE(openWindows(), 0);
     }
-
-    // The system's reasons read in Japanese, its own words kept after them.
-    void systemReasonsInJapanese() {
-        for (int code : {EACCES, ENOSPC, ENOENT, EROFS, EMFILE, EIO}) {
-            const QString text = hibi::systemErrorText({code, QStringLiteral("Original")});
-            QVERIFY2(text.endsWith(QStringLiteral("（Original）")) && text.size() > 12,
-                     qPrintable(text));
-        }
-        QCOMPARE(hibi::systemErrorText({EACCES, {}}).contains(QStringLiteral("権限")), true);
-    }
 };
 
 QTEST_MAIN(WindowSafety)
