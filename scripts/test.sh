@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test.
 # With --sanitize, the same in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. With --windows, the unit and window tests
+# built for Windows and run under Wine (scripts/test-windows.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [[ "${1:-}" == --windows ]]; then
+    exec "$root/scripts/test-windows.sh"
+fi
 "$root/scripts/install-deps.sh" test
 
 build="$root/build-test"

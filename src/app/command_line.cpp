@@ -37,9 +37,14 @@ bool isSet(const char* name) {
 }
 
 // Qt picks a platform plugin from QT_QPA_PLATFORM, or else xcb or wayland from
-// these; without any of them it cannot open a window and aborts.
+// these; without any of them it cannot open a window and aborts. Windows
+// always has its desktop.
 bool hasDisplay() {
+#ifdef _WIN32
+    return true;
+#else
     return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+#endif
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include "ledger/ledger_codec.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <limits>
 
+#include "ledger/code_page.h"
 #include "ledger/text_formats.h"
 
 namespace hibi {
@@ -24,8 +23,7 @@ bool isDigitByte(char c) {
 // or above and a trail byte 0x40 or above, so quotes, commas and line ends
 // can be found in the bytes without decoding them.
 QString decode(QByteArrayView bytes) {
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes);
+    return CodePageText().decode(bytes).value_or(QString());
 }
 
 // Checks that bytes are valid code page 932 the quick way: ASCII passes as
@@ -53,9 +51,8 @@ bool quickValid(QByteArrayView bytes) {
             if (knownCount == kMaxPairs) {
                 return false;
             }
-            QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-            const QString decoded = decoder.decode(bytes.sliced(i, 2));
-            if (decoder.hasError() || decoded.size() != 1) {
+            const auto decoded = CodePageText().decode(bytes.sliced(i, 2));
+            if (!decoded || decoded->size() != 1) {
                 return false;
             }
             known.set(key);
@@ -70,9 +67,7 @@ bool isValidEncoding(QByteArrayView bytes) {
     if (quickValid(bytes)) {
         return true;
     }
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes);  // decoding happens here, not in decode()
-    return !decoder.hasError();
+    return CodePageText().decode(bytes).has_value();
 }
 
 // A quoted field starting at pos: '"', text without quotes, '"'.
@@ -215,9 +210,9 @@ static_assert(sizeof(LedgerRecord) == 24, "a long history is held as 24 bytes a 
 LedgerRecord::LedgerRecord(const QDate& date, const QTime& time, Amount amountValue)
     : amount(amountValue) {
     // Both texts are short ASCII apart from 年月日, far within the 16-bit lengths.
-    QStringEncoder encoder(kLedgerEncoding, QStringEncoder::Flag::Stateless);
-    const QByteArray dateBytes = encoder.encode(hibi::dateText(date));
-    const QByteArray timeBytes = encoder.encode(hibi::timeText(time));
+    CodePageText codePage;
+    const QByteArray dateBytes = codePage.encode(hibi::dateText(date)).value_or(QByteArray());
+    const QByteArray timeBytes = codePage.encode(hibi::timeText(time)).value_or(QByteArray());
     source_ = LedgerLineParser::share(dateBytes + "\",\"" + timeBytes);
     dateLength_ = static_cast<quint16>(dateBytes.size());
     timeLength_ = static_cast<quint16>(timeBytes.size());
@@ -391,19 +386,15 @@ Utf8Ledger readUtf8Ledger(const QByteArray& content, const char* encoding) {
     if (!ledger.isUtf8 || fromUtf8.hasError() || decoded.isEmpty()) {
         return ledger;
     }
-    QStringEncoder toShiftJis(encoding, QStringEncoder::Flag::Stateless);
-    const QByteArray converted = toShiftJis.encode(decoded);
-    if (!toShiftJis.hasError()) {
-        ledger.asShiftJis = converted;
-        ledger.parsed = parseLedger(converted);
+    if (const auto converted = CodePageText(QByteArray(encoding)).encode(decoded)) {
+        ledger.asShiftJis = *converted;
+        ledger.parsed = parseLedger(*converted);
         return ledger;
     }
     // The line (as line ends count them) with the character that has no place.
     const QStringList lines = decoded.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringEncoder lineEncoder(encoding, QStringEncoder::Flag::Stateless);
-        const QByteArray encoded = lineEncoder.encode(lines[i]);
-        if (lineEncoder.hasError()) {
+        if (!CodePageText(QByteArray(encoding)).encode(lines[i])) {
             ledger.parsed.error =
                 LedgerError{static_cast<int>(i) + 1, LedgerErrorKind::InvalidEncoding};
             break;

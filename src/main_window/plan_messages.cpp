@@ -117,7 +117,9 @@ QString systemErrorText(const SystemError& error) {
         case EPERM:
             return QStringLiteral("アクセスする権限がありません");
         case ENOSPC:
+#ifdef EDQUOT  // no disk quotas in Windows' errno
         case EDQUOT:
+#endif
             return QStringLiteral("ディスクの空きが足りません");
         case EFBIG:
             return QStringLiteral("ファイルが大きすぎます");

@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <cstdio>
 #include <utility>
 
 #include "goal/goal_rules.h"
+#include "ledger/code_page.h"
 
 namespace hibi {
 
@@ -23,8 +23,7 @@ LoadNotice notice(LoadNotice::Kind kind, const QString& fileName = QString()) {
 }  // namespace
 
 bool codecAvailable(const QByteArray& encoding) {
-    return QStringEncoder(encoding.constData()).isValid() &&
-           QStringDecoder(encoding.constData()).isValid();
+    return CodePageText(encoding).isValid();
 }
 
 PlanModel::PlanModel(QString directory, QByteArray encoding)

@@ -1,11 +1,11 @@
 #include "plan/progress.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "goal/goal_rules.h"
+#include "ledger/code_page.h"
 #include "ledger/text_formats.h"
 #include "plan/plan_model.h"
 
@@ -177,12 +177,11 @@ ProgressFigures progressFigures(const QList<LedgerRecord>& records, const QList<
     distinct.reserve(recordDays.size());
     // One converter for every date: making one per record (as dateText()
     // does) makes the figures of a full ledger several times slower.
-    QStringDecoder decoder(kLedgerEncoding, QStringDecoder::Flag::Stateless);
+    CodePageText codePage;
     for (qsizetype i = 0; i < records.size(); ++i) {
         auto date = canonicalDate(records[i].dateBytes());
         if (!date) {
-            const QString text = decoder.decode(records[i].dateBytes());
-            date = dateFromText(text);
+            date = dateFromText(codePage.decode(records[i].dateBytes()).value_or(QString()));
         }
         if (date) {
             recordDays[static_cast<size_t>(i)] = date->toJulianDay();

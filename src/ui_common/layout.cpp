@@ -1,5 +1,7 @@
 #include "ui_common/layout.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -31,26 +33,60 @@ QString firstInstalled(const QStringList& wanted) {
     return japanese.isEmpty() ? QString() : japanese.first();
 }
 
+// Windows' own Japanese gothic faces, for a system without the MS faces.
+// Elsewhere they are not looked for, so that the IPA faces, which keep the
+// MS faces' widths, come first.
+QStringList systemGothics() {
+#ifdef Q_OS_WIN
+    return {QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"),
+            QStringLiteral("Yu Gothic"), QStringLiteral("Meiryo")};
+#else
+    return {};
+#endif
+}
+
 }  // namespace
 
+void loadShippedFonts() {
+    // Only the Windows folder has one: a system with a Japanese gothic of its
+    // own keeps it.
+    const QDir fonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    if (!fonts.exists()) {
+        return;
+    }
+    const QStringList installed = QFontDatabase::families();
+    const QStringList own =
+        QStringList{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")} +
+        systemGothics();
+    for (const QString& family : own) {
+        if (installed.contains(family, Qt::CaseInsensitive)) {
+            return;
+        }
+    }
+    for (const QString& name : fonts.entryList({QStringLiteral("*.ttf")}, QDir::Files)) {
+        QFontDatabase::addApplicationFont(fonts.filePath(name));
+    }
+}
+
 QString proportionalGothic() {
-    static const QString family =
-        firstInstalled({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                        QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
+    static const QString family = firstInstalled(
+        QStringList{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")} +
+        systemGothics() +
+        QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
     return family;
 }
 
 QString fixedGothic() {
-    static const QString family =
-        firstInstalled({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                        QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+    static const QString family = firstInstalled(
+        QStringList{QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic")} +
+        systemGothics() + QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
     return family;
 }
 
 QString tableGothic() {
-    static const QString family =
-        firstInstalled({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                        QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+    static const QString family = firstInstalled(
+        QStringList{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")} +
+        systemGothics() + QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
     return family;
 }
 

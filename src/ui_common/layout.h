@@ -19,9 +19,14 @@ inline QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
 
+// Loads the IPA fonts shipped in a "fonts" folder beside the program (the
+// Windows build) when the system has no Japanese gothic face of its own.
+// Called once, before the first window.
+void loadShippedFonts();
+
 // The proportional and fixed-pitch Japanese Gothic faces, as installed:
-// "ＭＳ Ｐゴシック"/"ＭＳ ゴシック", else IPA P Gothic/IPA Gothic, else any
-// Japanese Gothic face.
+// "ＭＳ Ｐゴシック"/"ＭＳ ゴシック", else (on Windows) Yu Gothic or Meiryo,
+// else IPA P Gothic/IPA Gothic, else any Japanese Gothic face.
 QString proportionalGothic();
 QString fixedGothic();
 // The tables' face: "ＭＳ Ｐゴシック" where installed; otherwise IPA Gothic,

@@ -1,7 +1,9 @@
+#include <QCryptographicHash>
 #include <QLocale>
 #include <QtTest>
 #include <limits>
 
+#include "ledger/code_page.h"
 #include "ledger/ledger_codec.h"
 #include "ledger/schedule.h"
 #include "ledger/text_formats.h"
@@ -181,6 +183,77 @@ class LedgerTest : public QObject {
         const auto computed =
             hibi::computeSchedule(records, hibi::runningTotals(records), april1.addDays(12));
         QCOMPARE(computed.schedule.curTainou, hibi::Amount::fromYen(-33));
+    }
+
+    // Windows converts with its own code page 932, Linux with ICU: both must
+    // take and refuse the same bytes and characters.
+    void codePage932_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");  // null: refused
+        QTest::newRow("年") << QByteArray("\x94\x4e") << QStringLiteral("年");
+        QTest::newRow("NEC ①") << QByteArray("\x87\x40") << QStringLiteral("①");
+        QTest::newRow("IBM ⅰ") << QByteArray("\xfa\x40") << QStringLiteral("ⅰ");
+        QTest::newRow("NEC-chosen IBM") << QByteArray("\xed\x40") << QStringLiteral("纊");
+        QTest::newRow("user-defined") << QByteArray("\xf0\x40") << QString(QChar(0xE000));
+        QTest::newRow("half-width kana") << QByteArray("\xa1") << QStringLiteral("｡");
+        QTest::newRow("yen sign and tilde are ASCII") << QByteArray("\\~") << QStringLiteral("\\~");
+        QTest::newRow("～ not 〜") << QByteArray("\x81\x60") << QStringLiteral("～");
+        for (const char* undefined : {"\x80", "\xa0", "\xfd", "\xfe", "\xff"}) {
+            QTest::newRow("undefined single byte") << QByteArray(undefined) << QString();
+        }
+        QTest::newRow("undefined pair") << QByteArray("\x85\x40") << QString();
+        QTest::newRow("bad trail byte") << QByteArray("\x81\x20") << QString();
+        QTest::newRow("cut pair") << QByteArray("\x81") << QString();
+    }
+    void codePage932() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        hibi::CodePageText codePage;
+        QVERIFY(codePage.isValid());
+        QCOMPARE(codePage.decode(bytes), text.isNull() ? std::nullopt : std::optional(text));
+        // The NEC-chosen IBM characters are written as the IBM ones.
+        const QByteArray written = bytes == "\xed\x40" ? QByteArray("\xfa\x5c") : bytes;
+        if (!text.isNull()) {
+            QCOMPARE(codePage.encode(text), std::optional(written));
+        }
+    }
+    void codePage932RefusesWhatItCannotHold() {
+        hibi::CodePageText codePage;
+        for (const char16_t c : {u'\u00A5', u'\u203E', u'\u301C', u'\u2016', u'\u00E9', u'\u0080',
+                                 u'\uF8F0', char16_t(0xD800)}) {
+            QVERIFY2(!codePage.encode(QString(QChar(c))), qPrintable(QString::number(c, 16)));
+        }
+        QVERIFY(!hibi::CodePageText("no-such-encoding").isValid());
+    }
+
+    // What the reader makes of every input in the fuzz corpus, the same on
+    // every system: records, first error and the hash of the texts it read.
+    void theCorpusReadsAlike() {
+        const QDir corpus(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../fuzz/corpus/ledger"));
+        QStringList results;
+        for (const QString& name : corpus.entryList(QDir::Files, QDir::Name)) {
+            QFile file(corpus.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const hibi::ParsedLedger parsed = parseLedger(file.readAll());
+            QCryptographicHash texts(QCryptographicHash::Sha1);
+            for (const LedgerRecord& record : parsed.records) {
+                texts.addData((record.dateText() + u'|' + record.timeText() + u'\n').toUtf8());
+            }
+            results += QStringLiteral("%1 %2 %3 %4 %5")
+                           .arg(name.left(12))
+                           .arg(parsed.records.size())
+                           .arg(parsed.error ? parsed.error->line : 0)
+                           .arg(parsed.error ? int(parsed.error->kind) : -1)
+                           .arg(QString::fromLatin1(texts.result().toHex().left(12)));
+        }
+        QFile expected(QStringLiteral(QT_TESTCASE_SOURCEDIR "/ledger/corpus_results.txt"));
+        if (qEnvironmentVariableIsSet("HIBI_WRITE_CORPUS_RESULTS")) {
+            QVERIFY(expected.open(QIODevice::WriteOnly));
+            expected.write(results.join(u'\n').toUtf8() + '\n');
+            return;
+        }
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        QCOMPARE(results, QString::fromUtf8(expected.readAll()).split(u'\n', Qt::SkipEmptyParts));
     }
 
     void moneyTextIsJapaneseWhateverTheLocale_data() {

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -318,8 +317,8 @@ class WindowSafety : public QObject {
 
     // A UTF-8 ledger: converted when the user agrees, shown read only otherwise.
     void aUtf8LedgerIsOfferedForConversion() {
-        QStringDecoder fromShiftJis("windows-31j");
-        const QByteArray utf8 = QString(fromShiftJis.decode(toPlan(2, kStart))).toUtf8();
+        const QByteArray utf8 =
+            hibi::CodePageText().decode(toPlan(2, kStart)).value_or(QString()).toUtf8();
         for (const MessageBox::Answer answer :
              {MessageBox::Answer::Cancel, MessageBox::Answer::Ok}) {
             Window w(utf8, QDateTime(kStart.addDays(2), QTime(8, 0)), {}, {answer});

@@ -303,6 +303,7 @@ class PlanTest : public QObject {
     // leaves no temporary file and says why; the deposit goes through once
     // there is room again.
     void failedWritesChangeNothing() {
+        HIBI_POSIX_ONLY("file size and open-file limits");
         const QByteArray old = yenOn(kApril1) + yenOn(kApril1.addDays(1), 2);
         Plan plan(old);
         QVERIFY(writeBytes(plan.file(kGoal), "30\r\n"));
@@ -348,6 +349,7 @@ class PlanTest : public QObject {
         QFETCH(int, fileMode);
         QFETCH(int, dirMode);
         QFETCH(bool, canRead);
+        HIBI_POSIX_ONLY("file and folder modes");
         if (dirMode == 01777 && geteuid() != 0) {
             QSKIP("needs root to leave a file owned by another user");
         }
