@@ -12,17 +12,13 @@ fi
 program="$build/src/hibinobori"
 command -v dunst >/dev/null || { echo "needs dunst (apt-get install dunst)" >&2; exit 1; }
 
-display=""
-for n in $(seq 90 120); do
-    if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-pids=($!)
+source "$root/scripts/xvfb_display.sh"
+start_xvfb 90 120 1280x800
+pids=("$xvfb_pid")
 work="$(mktemp -d)"
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY="$display" XDG_CONFIG_HOME="$work/config"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+export XDG_CONFIG_HOME="$work/config"
+wait_for_display
 
 wait_window() {  # exact title; prints the window's id
     for _ in $(seq 100); do

@@ -10,13 +10,8 @@ program="$build/src/hibinobori"
 [[ -x "$program" ]] || { echo "no program at $program; build it first" >&2; exit 1; }
 mkdir -p "$out"
 
-display=""
-for n in $(seq 90 120); do
-    if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
+source "$root/scripts/xvfb_display.sh"
+start_xvfb 90 120 1600x1200
 work="$(mktemp -d)"
 app_pid=""
 cleanup() {
@@ -25,8 +20,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+wait_for_display
 
 # faketime runs the program as its child: end both.
 stop_app() {
