@@ -20,6 +20,8 @@
 #include "plan/progress.h"
 #include "progress_window/progress_window.h"
 
+using hibi::frmProgress;
+
 namespace {
 
 // The process's processor time: on a busy machine the wall clock also

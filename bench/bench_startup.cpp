@@ -18,6 +18,8 @@
 #include "main_window/fra_main.h"
 #include "ui_common/clock.h"
 
+using hibi::fraMain;
+
 namespace {
 
 double medianOf(std::vector<double> samples) {

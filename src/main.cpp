@@ -8,6 +8,8 @@
 #include "ui_common/layout.h"
 #include "ui_common/translation.h"
 
+using hibi::fraMain;
+
 int main(int argc, char* argv[]) {
     const auto remind = [&](const char* directory) {
         return hibi::app::remind(argc, argv, directory);

@@ -18,11 +18,13 @@
 #include <cmath>
 #include <numeric>
 
+namespace hibi {
+
 using namespace flex_grid_detail;
 
-FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), m_model(new FlexGridModel(this)) {
-    m_model->resizeRows(2);
-    setModel(m_model);
+FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new FlexGridModel(this)) {
+    model_->resizeRows(2);
+    setModel(model_);
     setCols(2);
 
     setEditTriggers(NoEditTriggers);
@@ -54,104 +56,104 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), m_model(new FlexGridMo
 FlexGrid::~FlexGrid() = default;
 
 void FlexGrid::setRowSource(int firstRow, int rowCount, RowSource source) {
-    m_model->setRowSource(firstRow, rowCount, std::move(source));
+    model_->setRowSource(firstRow, rowCount, std::move(source));
 }
 
 void FlexGrid::setRows(int n) {
-    m_model->resizeRows(std::max(n, fixedRows()));
+    model_->resizeRows(std::max(n, fixedRows()));
     clampCursor();
     syncFixedRowDisplay();
 }
 
 int FlexGrid::rows() const {
-    return m_model->rowCount();
+    return model_->rowCount();
 }
 
 void FlexGrid::setCols(int n) {
-    m_model->resizeCols(std::max({n, fixedCols(), 1}));
-    m_designWidths.resize(size_t(cols()), -1);
-    m_widestTexts.resize(size_t(cols()));
+    model_->resizeCols(std::max({n, fixedCols(), 1}));
+    designWidths_.resize(size_t(cols()), -1);
+    widestTexts_.resize(size_t(cols()));
     clampCursor();
 }
 
 int FlexGrid::cols() const {
-    return m_model->columnCount();
+    return model_->columnCount();
 }
 
 void FlexGrid::setFixedRows(int n) {
     n = std::clamp(n, 0, 1);
     if (rows() < n) {
-        m_model->resizeRows(n);
+        model_->resizeRows(n);
     }
-    m_model->setFixed(n, fixedCols());
+    model_->setFixed(n, fixedCols());
     syncFixedRowDisplay();
 }
 
 int FlexGrid::fixedRows() const {
-    return m_model->fixedRows();
+    return model_->fixedRows();
 }
 
 void FlexGrid::setFixedCols(int n) {
-    m_model->setFixed(fixedRows(), std::clamp(n, 0, 1));
+    model_->setFixed(fixedRows(), std::clamp(n, 0, 1));
 }
 
 int FlexGrid::fixedCols() const {
-    return m_model->fixedCols();
+    return model_->fixedCols();
 }
 
 bool FlexGrid::setRow(int r) {
     if (!checkCell(r, 0)) {
         return false;
     }
-    m_cursorRow = r;
+    cursorRow_ = r;
     return true;
 }
 
 int FlexGrid::row() const {
-    return m_cursorRow;
+    return cursorRow_;
 }
 
 bool FlexGrid::setCol(int c) {
     if (!checkColumn(c)) {
         return false;
     }
-    m_cursorCol = c;
+    cursorCol_ = c;
     return true;
 }
 
 int FlexGrid::col() const {
-    return m_cursorCol;
+    return cursorCol_;
 }
 
 bool FlexGrid::setText(const QString& text) {
-    if (!checkCell(m_cursorRow, m_cursorCol)) {
+    if (!checkCell(cursorRow_, cursorCol_)) {
         return false;
     }
-    m_model->setCell(m_cursorRow, m_cursorCol, text);
+    model_->setCell(cursorRow_, cursorCol_, text);
     return true;
 }
 
 QString FlexGrid::text() const {
-    return cellText(m_cursorRow, m_cursorCol);
+    return cellText(cursorRow_, cursorCol_);
 }
 
 QString FlexGrid::cellText(int r, int c) const {
-    return checkCell(r, c) ? m_model->cell(r, c) : QString();
+    return checkCell(r, c) ? model_->cell(r, c) : QString();
 }
 
 void FlexGrid::setTopRow(int r) {
     if (isVisible()) {
-        m_pendingTopRow = -1;
+        pendingTopRow_ = -1;
         scrollToTopRow(r);
     } else {
-        m_pendingTopRow = std::max(r, fixedRows());
+        pendingTopRow_ = std::max(r, fixedRows());
     }
 }
 
 int FlexGrid::topRow() const {
     const int last = rows() - 1;
-    if (m_pendingTopRow >= 0) {
-        return std::min(m_pendingTopRow, std::max(last, fixedRows()));
+    if (pendingTopRow_ >= 0) {
+        return std::min(pendingTopRow_, std::max(last, fixedRows()));
     }
     const int top = rowAt(0);
     return top >= 0 ? top : fixedRows();
@@ -161,9 +163,9 @@ void FlexGrid::setColWidthTwips(int col, int twips) {
     if (!checkColumn(col)) {
         return;
     }
-    m_designWidths[size_t(col)] =
+    designWidths_[size_t(col)] =
         twips < 0 ? -1 : static_cast<int>(std::lround(twips / kTwipsPerPixel));
-    m_widestTexts[size_t(col)].clear();
+    widestTexts_[size_t(col)].clear();
     fitColumns();
 }
 
@@ -173,7 +175,7 @@ void FlexGrid::fitColumnToText(int col, const QString& text) {
     }
     // Measured once, in the font of the moment: texts keep their order of
     // width at every size.
-    QString& widest = m_widestTexts[size_t(col)];
+    QString& widest = widestTexts_[size_t(col)];
     if (fontMetrics().horizontalAdvance(text) > fontMetrics().horizontalAdvance(widest)) {
         widest = text;
         fitColumns();
@@ -181,7 +183,7 @@ void FlexGrid::fitColumnToText(int col, const QString& text) {
 }
 
 void FlexGrid::setColumnsWithinWidth(bool on) {
-    m_withinWidth = on;
+    withinWidth_ = on;
     fitColumns();
 }
 
@@ -197,10 +199,10 @@ std::vector<int> FlexGrid::columnWidthsFor(const QFont& font, int designPixels) 
         style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
     std::vector<int> widths(static_cast<size_t>(cols()));
     for (int c = 0; c < cols(); ++c) {
-        const int design = m_designWidths[size_t(c)];
+        const int design = designWidths_[size_t(c)];
         int width = design >= 0 ? int(std::lround(design * scale))
                                 : horizontalHeader()->defaultSectionSize();
-        const QString& widest = m_widestTexts[size_t(c)];
+        const QString& widest = widestTexts_[size_t(c)];
         if (!widest.isEmpty()) {
             width = std::max(
                 width, metrics.horizontalAdvance(widest) + 2 * cellMargin + (showGrid() ? 1 : 0));
@@ -228,7 +230,7 @@ void FlexGrid::fitColumns() {
     constexpr int kSmallestPixels = 9;
     const int shown = QFontInfo(font()).pixelSize();
     // Without a width to keep to, the columns just take the font on show.
-    const int design = m_withinWidth && m_designPixels > 0 ? m_designPixels : shown;
+    const int design = withinWidth_ && designPixels_ > 0 ? designPixels_ : shown;
     QFont sized = font();
     std::vector<int> widths;
     bool fits = false;
@@ -237,7 +239,7 @@ void FlexGrid::fitColumns() {
         widths = columnWidthsFor(sized, design);
         const int total = std::accumulate(widths.begin(), widths.end(), 0);
         fits = total <= columnsRoom();
-        if (!m_withinWidth || fits || size <= kSmallestPixels) {
+        if (!withinWidth_ || fits || size <= kSmallestPixels) {
             break;
         }
         // The widths shrink in step with the font, all but their margins, so
@@ -253,15 +255,15 @@ void FlexGrid::fitColumns() {
             setColumnWidth(c, widths[size_t(c)]);
         }
     }
-    setHorizontalScrollBarPolicy(m_withinWidth && fits ? Qt::ScrollBarAlwaysOff
-                                                       : Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(withinWidth_ && fits ? Qt::ScrollBarAlwaysOff
+                                                      : Qt::ScrollBarAsNeeded);
 }
 
 void FlexGrid::setColAlignment(int col, short code) {
     const auto alignment = alignmentForCode(code);
     Q_ASSERT_X(alignment, "FlexGrid::setColAlignment", "unknown alignment code");
     if (checkColumn(col) && alignment) {
-        m_model->setColAlignment(col, *alignment);
+        model_->setColAlignment(col, *alignment);
     }
 }
 
@@ -269,7 +271,7 @@ void FlexGrid::setFixedAlignment(int col, short code) {
     const auto alignment = alignmentForCode(code);
     Q_ASSERT_X(alignment, "FlexGrid::setFixedAlignment", "unknown alignment code");
     if (checkColumn(col) && alignment) {
-        m_model->setFixedAlignment(col, *alignment);
+        model_->setFixedAlignment(col, *alignment);
     }
 }
 
@@ -279,23 +281,23 @@ void FlexGrid::setFontSizePoints(double pt) {
     }
     // Points as they were drawn up, at 96 dots per inch, so that the text
     // fits its columns whatever the screen's resolution.
-    m_fontPoints = pt;
-    m_designPixels = qMax(1, qRound(pt * 96.0 / 72.0));
+    fontPoints_ = pt;
+    designPixels_ = qMax(1, qRound(pt * 96.0 / 72.0));
     QFont sized = font();
-    sized.setPixelSize(m_designPixels);
+    sized.setPixelSize(designPixels_);
     setFont(sized);  // the FontChange event updates the model and row heights
     fitColumns();
 }
 
 double FlexGrid::fontSizePoints() const {
-    return m_fontPoints > 0.0 ? m_fontPoints : font().pointSizeF();
+    return fontPoints_ > 0.0 ? fontPoints_ : font().pointSizeF();
 }
 
 void FlexGrid::showEvent(QShowEvent* event) {
     QTableView::showEvent(event);
-    if (m_pendingTopRow >= 0) {
-        const int r = m_pendingTopRow;
-        m_pendingTopRow = -1;
+    if (pendingTopRow_ >= 0) {
+        const int r = pendingTopRow_;
+        pendingTopRow_ = -1;
         scrollToTopRow(r);
     }
 }
@@ -305,7 +307,7 @@ void FlexGrid::resizeEvent(QResizeEvent* event) {
     // font make of the rows: the newest row stays in view.
     const bool atEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
     QTableView::resizeEvent(event);
-    if (m_withinWidth && event->size().width() != event->oldSize().width()) {
+    if (withinWidth_ && event->size().width() != event->oldSize().width()) {
         fitColumns();
     }
     if (atEnd) {
@@ -343,8 +345,8 @@ bool FlexGrid::checkCell(int r, int c) const {
 }
 
 void FlexGrid::clampCursor() {
-    m_cursorRow = std::clamp(m_cursorRow, 0, std::max(rows() - 1, 0));
-    m_cursorCol = std::clamp(m_cursorCol, 0, std::max(cols() - 1, 0));
+    cursorRow_ = std::clamp(cursorRow_, 0, std::max(rows() - 1, 0));
+    cursorCol_ = std::clamp(cursorCol_, 0, std::max(cols() - 1, 0));
 }
 
 // Row 0 of a grid with a fixed row is shown by the horizontal header, so its
@@ -358,15 +360,15 @@ void FlexGrid::syncFixedRowDisplay() {
 }
 
 void FlexGrid::syncFontAndRowHeight() {
-    m_model->setCellFont(font());
+    model_->setCellFont(font());
     const int height = fontMetrics().height() + kRowPadding;
     verticalHeader()->setMinimumSectionSize(height);
     verticalHeader()->setDefaultSectionSize(height);
 }
 
 void FlexGrid::syncFixedColours() {
-    m_model->setFixedColours(palette().brush(QPalette::Button),
-                             palette().brush(QPalette::ButtonText));
+    model_->setFixedColours(palette().brush(QPalette::Button),
+                            palette().brush(QPalette::ButtonText));
 }
 
 void FlexGrid::scrollToTopRow(int r) {
@@ -377,7 +379,7 @@ void FlexGrid::scrollToTopRow(int r) {
     // Rows added since the last layout are not yet in the scroll range.
     executeDelayedItemsLayout();
     const int horizontal = horizontalScrollBar()->value();
-    scrollTo(m_model->index(r, std::max(columnAt(0), 0)), PositionAtTop);
+    scrollTo(model_->index(r, std::max(columnAt(0), 0)), PositionAtTop);
     horizontalScrollBar()->setValue(horizontal);
 }
 
@@ -393,3 +395,5 @@ FlexGrid* makeTableGrid(QWidget* parent, const QString& name, const QRect& geome
     grid->setAccessibleName(accessibleName);
     return grid;
 }
+
+}  // namespace hibi

@@ -6,11 +6,14 @@
 #include <functional>
 #include <vector>
 
-class FlexGridModel;
 class QEvent;
 class QFontMetrics;
 class QResizeEvent;
 class QShowEvent;
+
+namespace hibi {
+
+class FlexGridModel;
 
 // A read-only text grid addressed through a current-cell cursor: pick a cell
 // with setRow()/setCol(), then read or write it with text()/setText().
@@ -137,20 +140,22 @@ class FlexGrid : public QTableView {
     std::vector<int> columnWidthsFor(const QFont& font, int designPixels) const;
     int columnsRoom() const;
 
-    FlexGridModel* m_model;
-    int m_cursorRow = 0;
-    int m_cursorCol = 0;
-    int m_pendingTopRow = -1;
-    double m_fontPoints = 0.0;
-    int m_designPixels = 0;
-    bool m_withinWidth = false;
+    FlexGridModel* model_;
+    int cursorRow_ = 0;
+    int cursorCol_ = 0;
+    int pendingTopRow_ = -1;
+    double fontPoints_ = 0.0;
+    int designPixels_ = 0;
+    bool withinWidth_ = false;
     // Per column: the design width in pixels (-1: the default) and the
     // widest text its cells must show whole.
-    std::vector<int> m_designWidths;
-    std::vector<QString> m_widestTexts;
+    std::vector<int> designWidths_;
+    std::vector<QString> widestTexts_;
 };
 
 // A table of the windows' kind: placed at geometry, in the tables' face, with
 // one header row, cols columns of which fixedCols (0 or 1) are fixed.
 FlexGrid* makeTableGrid(QWidget* parent, const QString& name, const QRect& geometry, int cols,
                         int fixedCols, const QString& accessibleName);
+
+}  // namespace hibi

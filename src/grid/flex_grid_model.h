@@ -13,6 +13,8 @@
 
 #include "grid/flex_grid.h"
 
+namespace hibi {
+
 namespace flex_grid_detail {
 
 inline constexpr double kTwipsPerPixel = 15.0;
@@ -36,18 +38,18 @@ class FlexGridModel final : public QAbstractTableModel {
     explicit FlexGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : m_rows;
+        return parent.isValid() ? 0 : rows_;
     }
     int columnCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : m_cols;
+        return parent.isValid() ? 0 : cols_;
     }
     QVariant data(const QModelIndex& index, int role) const override;
     // The horizontal header shows row 0 when it is the fixed row.
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    int fixedRows() const { return m_fixedRows; }
-    int fixedCols() const { return m_fixedCols; }
+    int fixedRows() const { return fixedRows_; }
+    int fixedCols() const { return fixedCols_; }
 
     QString cell(int r, int c) const;
     void setRowSource(int first, int count, FlexGrid::RowSource source);
@@ -61,24 +63,26 @@ class FlexGridModel final : public QAbstractTableModel {
     void setFixedColours(const QBrush& background, const QBrush& foreground);
 
   private:
-    bool isFixed(int r, int c) const { return r < m_fixedRows || c < m_fixedCols; }
+    bool isFixed(int r, int c) const { return r < fixedRows_ || c < fixedCols_; }
     QString* rowForWriting(int r);
     void relayout(int newCols);
     void emitColumnChanged(int c, const QList<int>& roles);
     void emitAllChanged(const QList<int>& roles);
 
-    int m_rows = 0;
-    int m_cols = 0;
-    int m_fixedRows = 1;
-    int m_fixedCols = 1;
+    int rows_ = 0;
+    int cols_ = 0;
+    int fixedRows_ = 1;
+    int fixedCols_ = 1;
     // Row number to that row's own text, one string per column.
-    std::unordered_map<int, std::unique_ptr<QString[]>> m_rowText;
-    FlexGrid::RowSource m_source;
-    int m_sourceFirst = 0;
-    int m_sourceCount = 0;
-    std::vector<Qt::Alignment> m_colAlign;
-    std::vector<Qt::Alignment> m_fixedAlign;
-    QFont m_font;
-    QBrush m_fixedBackground;
-    QBrush m_fixedForeground;
+    std::unordered_map<int, std::unique_ptr<QString[]>> rowText_;
+    FlexGrid::RowSource source_;
+    int sourceFirst_ = 0;
+    int sourceCount_ = 0;
+    std::vector<Qt::Alignment> colAlign_;
+    std::vector<Qt::Alignment> fixedAlign_;
+    QFont font_;
+    QBrush fixedBackground_;
+    QBrush fixedForeground_;
 };
+
+}  // namespace hibi

@@ -20,6 +20,8 @@
 #include <windows.h>
 #endif
 
+namespace hibi {
+
 namespace {
 
 // Keeps a diagnostic on one line even when a file name holds a line break or other control
@@ -98,17 +100,17 @@ void HelpViewer::closeAll() {
 }
 
 void HelpViewer::setViewerProgram(const QString& program) {
-    m_viewerProgram = program;
+    viewerProgram_ = program;
 }
 
 void HelpViewer::setErrorSink(ErrorSink sink) {
-    m_errorSink = std::move(sink);
+    errorSink_ = std::move(sink);
 }
 
 QList<qint64> HelpViewer::viewerProcessIds() const {
     QList<qint64> ids;
 #ifndef Q_OS_WIN
-    for (const QProcess* process : m_viewers) {
+    for (const QProcess* process : viewers_) {
         ids.append(process->processId());
     }
 #endif
@@ -117,8 +119,8 @@ QList<qint64> HelpViewer::viewerProcessIds() const {
 
 void HelpViewer::report(const QString& message) const {
     const QString line = oneLine(QStringLiteral("hibinobori: ") + message);
-    if (m_errorSink) {
-        m_errorSink(line);
+    if (errorSink_) {
+        errorSink_(line);
     } else {
         writeToStandardError(line);
     }
@@ -139,7 +141,7 @@ bool HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
                    .arg(fileName));
         return false;
     }
-    m_windowsHelpUsed = true;
+    windowsHelpUsed_ = true;
     const HWND caller = owner ? reinterpret_cast<HWND>(owner->window()->winId()) : nullptr;
     if (htmlHelp(caller, name.constData(), kHhDisplayTopic, 0) == nullptr) {
         report(QStringLiteral("cannot show help \"%1\": HTML Help did not open it").arg(fileName));
@@ -150,7 +152,7 @@ bool HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
 
 void HelpViewer::closeViewers() {
     // Nothing can be open before the first showHelp(); do not load the control just to close.
-    if (!std::exchange(m_windowsHelpUsed, false)) {
+    if (!std::exchange(windowsHelpUsed_, false)) {
         return;
     }
     if (const HtmlHelpAFunction htmlHelp = htmlHelpA()) {
@@ -190,13 +192,13 @@ bool HelpViewer::startViewer(QWidget* owner, const QString& fileName) {
         return false;
     }
     connect(process, &QProcess::finished, this, [this, process] { forgetFinished(process); });
-    m_viewers.append(process);
+    viewers_.append(process);
     return true;
 }
 
 void HelpViewer::closeViewers() {
     // Taken out first: waiting below may deliver finished() for these processes.
-    const QList<QProcess*> viewers = std::exchange(m_viewers, {});
+    const QList<QProcess*> viewers = std::exchange(viewers_, {});
     for (QProcess* process : viewers) {
         process->disconnect(this);
         process->terminate();
@@ -216,8 +218,8 @@ void HelpViewer::closeViewers() {
 }
 
 QString HelpViewer::chooseViewerProgram() const {
-    if (!m_viewerProgram.isEmpty()) {
-        return m_viewerProgram;
+    if (!viewerProgram_.isEmpty()) {
+        return viewerProgram_;
     }
     const QString fromEnvironment = qEnvironmentVariable(kViewerVariable);
     if (!fromEnvironment.isEmpty()) {
@@ -233,8 +235,10 @@ QString HelpViewer::chooseViewerProgram() const {
 }
 
 void HelpViewer::forgetFinished(QProcess* process) {
-    m_viewers.removeOne(process);
+    viewers_.removeOne(process);
     process->deleteLater();
 }
 
 #endif
+
+}  // namespace hibi

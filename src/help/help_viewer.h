@@ -9,6 +9,8 @@
 class QProcess;
 class QWidget;
 
+namespace hibi {
+
 // Opens the program's compiled help (.chm) files and closes them again.
 //
 // One instance lives in the main window. showHelp() never shows a message box: when a help file
@@ -58,14 +60,16 @@ class HelpViewer : public QObject {
     bool startViewer(QWidget* owner, const QString& fileName);
     void closeViewers();
 
-    QString m_viewerProgram;
-    ErrorSink m_errorSink;
+    QString viewerProgram_;
+    ErrorSink errorSink_;
 #ifdef Q_OS_WIN
-    bool m_windowsHelpUsed = false;
+    bool windowsHelpUsed_ = false;
 #else
     QString chooseViewerProgram() const;
     void forgetFinished(QProcess* process);
 
-    QList<QProcess*> m_viewers;
+    QList<QProcess*> viewers_;
 #endif
 };
+
+}  // namespace hibi

@@ -11,21 +11,24 @@
 
 #include "ui_common/layout.h"
 
-namespace {
-
-const QString kManualUrl = QStringLiteral("qrc:/help/manual.html");
-
-}  // namespace
-
 // The manual lives in a static library: it is pulled into the program only
 // when something asks for it by name.
 static void loadManualResource() {
     static const bool loaded = [] {
+        // Outside any namespace: the resource's initialiser is a global function.
         Q_INIT_RESOURCE(help);
         return true;
     }();
     Q_UNUSED(loaded);
 }
+
+namespace hibi {
+
+namespace {
+
+const QString kManualUrl = QStringLiteral("qrc:/help/manual.html");
+
+}  // namespace
 
 ManualWindow::ManualWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("ManualWindow"));
@@ -95,3 +98,5 @@ bool ManualWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace hibi

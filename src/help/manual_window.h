@@ -5,6 +5,8 @@
 
 class QTextBrowser;
 
+namespace hibi {
+
 // The built-in manual: the Japanese user guide compiled into the program,
 // shown in a window of its own that belongs to the main window. It is made
 // on the first request and then only raised; it closes with its owner.
@@ -26,3 +28,5 @@ class ManualWindow : public QWidget {
 
     QTextBrowser* txtManual_ = nullptr;
 };
+
+}  // namespace hibi

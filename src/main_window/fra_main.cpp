@@ -24,6 +24,8 @@
 #include "ui_common/layout.h"
 #include "ui_common/message_box.h"
 
+namespace hibi {
+
 using hibi::Amount;
 using hibi::MessageBox;
 using hibi::PlanStatus;
@@ -413,3 +415,5 @@ void fraMain::closeEvent(QCloseEvent* event) {
 void fraMain::showError(const QString& text) {
     MessageBox::show(this, hibi::programTitle(), text, MessageBox::Icon::Warning);
 }
+
+}  // namespace hibi

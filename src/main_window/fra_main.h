@@ -14,12 +14,9 @@
 
 #include "plan/plan_model.h"
 
-class FlexGrid;
-class frmProgress;
 class QAction;
 class QKeyEvent;
 class QMenuBar;
-class HelpViewer;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -29,6 +26,12 @@ class Clock;
 class EtchedLine;
 class RoundedPanel;
 }  // namespace hibi
+
+namespace hibi {
+
+class FlexGrid;
+class frmProgress;
+class HelpViewer;
 
 // The main window: the history, the day number and total, the goal planner,
 // today's status and the five buttons. Owns the plan's state for the life of
@@ -169,3 +172,5 @@ class fraMain : public QWidget {
     QLabel* lblEvery_Goukei_ = nullptr;
     QLabel* Image1_ = nullptr;
 };
+
+}  // namespace hibi

@@ -9,6 +9,8 @@
 #include "main_window/fra_main.h"
 #include "ui_common/layout.h"
 
+namespace hibi {
+
 // The main window's controls, as the layout tables place them.
 
 using hibi::twipsRect;
@@ -226,3 +228,5 @@ void fraMain::resizeEvent(QResizeEvent* event) {
         }
     }
 }
+
+}  // namespace hibi

@@ -8,6 +8,8 @@
 #include "ui_common/clock.h"
 #include "ui_common/message_box.h"
 
+namespace hibi {
+
 // Menu items that keep the habit: the daily reminder, and taking back
 // today's deposit.
 
@@ -99,3 +101,5 @@ void fraMain::mnuTakeBack_Click() {
             break;
     }
 }
+
+}  // namespace hibi

@@ -6,6 +6,8 @@
 #include "main_window/plan_messages.h"
 #include "ui_common/layout.h"
 
+namespace hibi {
+
 // The goal planner: the goal box, its amount, and the goal file behind them.
 
 void fraMain::LoadNissuu() {
@@ -45,3 +47,5 @@ void fraMain::revertGoalBox() {
         CalcSetKingaku();
     }
 }
+
+}  // namespace hibi

@@ -20,6 +20,8 @@
 #include "ui_common/clock.h"
 #include "ui_common/message_box.h"
 
+namespace hibi {
+
 // The menu bar above the original window content, and what its items do
 // beyond the buttons.
 
@@ -190,3 +192,5 @@ bool fraMain::isMenuShortcut(const QKeyEvent& key) const {
     }
     return false;
 }
+
+}  // namespace hibi

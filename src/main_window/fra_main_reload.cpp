@@ -9,6 +9,8 @@
 #include "ui_common/clock.h"
 #include "ui_common/message_box.h"
 
+namespace hibi {
+
 // The main window showing a plan loaded again under it: after a stale
 // press, a conversion, a restore, or a new day.
 
@@ -138,3 +140,5 @@ bool fraMain::event(QEvent* event) {
     }
     return QWidget::event(event);
 }
+
+}  // namespace hibi

@@ -18,7 +18,8 @@ QString fullLedgerText(const QString& fileName) {
                "台帳ファイル「%1」の記録が、扱える上限の %2 件に達しました。これ以上の入金は"
                "記録できないため、「入金」は押せません。\n\n続けるには、「クリア」で新しく始めて"
                "ください（今までの記録はフォルダー「%3」に残ります）。または、別のフォルダーで"
-               "起動すると、新しい台帳ファイルで始められます（今の台帳ファイルはそのまま残ります）。")
+               "起動すると、新しい台帳ファイルで始められます（今の台帳ファイルはそのまま残ります）"
+               "。")
         .arg(fileName, QLocale(QLocale::Japanese).toString(kMaxLedgerRecords),
              Backups::folderName());
 }

@@ -20,6 +20,8 @@
 #include "progress_window/chart_widget.h"
 #include "ui_common/layout.h"
 
+namespace hibi {
+
 namespace {
 
 struct FigureRow {
@@ -260,3 +262,5 @@ void frmProgress::refresh(const hibi::PlanModel& plan, const QDate& today) {
     picGraph_->setFigures(shared);
     picGraph_->setAccessibleDescription(hibi::chartSummary(f));
 }
+
+}  // namespace hibi

@@ -14,6 +14,8 @@ class PlanModel;
 class ProgressChart;
 }  // namespace hibi
 
+namespace hibi {
+
 // The progress window: how the ledger stands against the plan today, in
 // figures, in a calendar of the days and in a chart. Created on demand;
 // refresh() is called again whenever the plan is loaded or changed. Esc or
@@ -60,3 +62,5 @@ class frmProgress : public QWidget {
     hibi::ProgressChart* picGraph_ = nullptr;
     QPushButton* cmdTojiru_ = nullptr;
 };
+
+}  // namespace hibi

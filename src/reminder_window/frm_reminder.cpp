@@ -11,6 +11,8 @@
 
 #include "ui_common/layout.h"
 
+namespace hibi {
+
 frmReminder::frmReminder(const hibi::reminder::Setup& setup, const QString& folder, QWidget* parent)
     : QDialog(parent), setup_(setup) {
     setObjectName(QStringLiteral("frmReminder"));
@@ -97,3 +99,5 @@ void frmReminder::updateNote() {
     lblNote_->setText(note);
     lblNote_->setAccessibleName(note);
 }
+
+}  // namespace hibi

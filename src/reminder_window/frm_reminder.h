@@ -9,6 +9,8 @@ class QCheckBox;
 class QLabel;
 class QTimeEdit;
 
+namespace hibi {
+
 // The daily reminder's settings: on or off, the time of day, and the folder
 // whose ledger it watches (the one the program runs in).
 class frmReminder : public QDialog {
@@ -28,3 +30,5 @@ class frmReminder : public QDialog {
     QTimeEdit* tmeRemind_ = nullptr;
     QLabel* lblNote_ = nullptr;
 };
+
+}  // namespace hibi

@@ -10,6 +10,8 @@
 #include "ui_common/layout.h"
 #include "ui_common/message_box.h"
 
+namespace hibi {
+
 namespace {
 
 QString reasonText(hibi::BackupReason reason) {
@@ -123,3 +125,5 @@ void frmRestore::lstBackup_Activated() {
     chosen_ = summaries_[row].entry.fileName;
     accept();
 }
+
+}  // namespace hibi

@@ -8,6 +8,8 @@
 class QListWidget;
 class QPushButton;
 
+namespace hibi {
+
 // Lists the kept copies of the ledger, newest first, and asks which one to
 // put back. A copy that does not read whole is listed but cannot be chosen.
 class frmRestore : public QDialog {
@@ -30,3 +32,5 @@ class frmRestore : public QDialog {
     QPushButton* cmdRestore_ = nullptr;
     QString chosen_;
 };
+
+}  // namespace hibi

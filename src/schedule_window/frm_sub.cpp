@@ -11,6 +11,8 @@
 #include "ledger/text_formats.h"
 #include "ui_common/layout.h"
 
+namespace hibi {
+
 using hibi::twipsRect;
 
 namespace {
@@ -101,7 +103,8 @@ void frmSub::Form_Load() {
         grid.setCol(0);
         grid.setText(hibi::scheduleDayText(day));
         grid.setCol(1);
-        grid.setText(hibi::moneyText(hibi::Amount::fromWideYen(*hibi::planTotalYen(day)).value_or(hibi::Amount())));
+        grid.setText(hibi::moneyText(
+            hibi::Amount::fromWideYen(*hibi::planTotalYen(day)).value_or(hibi::Amount())));
         grid.fitColumnToText(0, grid.cellText(day, 0));
         grid.fitColumnToText(1, grid.cellText(day, 1));
     }
@@ -110,3 +113,5 @@ void frmSub::Form_Load() {
 void frmSub::cmdModori_Click() {
     close();
 }
+
+}  // namespace hibi

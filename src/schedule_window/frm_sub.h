@@ -2,13 +2,16 @@
 
 #include <QDialog>
 
-class FlexGrid;
 class QLabel;
 class QPushButton;
 
 namespace hibi {
 class RoundedPanel;
 }
+
+namespace hibi {
+
+class FlexGrid;
 
 // The schedule window: introduces the plan with the amounts of its first 365
 // days. Shown modally on the very first run.
@@ -27,3 +30,5 @@ class frmSub : public QDialog {
     QPushButton* cmdModori_ = nullptr;
     hibi::RoundedPanel* Shape1_ = nullptr;
 };
+
+}  // namespace hibi

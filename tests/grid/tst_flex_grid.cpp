@@ -3,6 +3,8 @@
 
 #include "grid/flex_grid.h"
 
+using hibi::FlexGrid;
+
 namespace {
 
 QString expected(int r, int c) {

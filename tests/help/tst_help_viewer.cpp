@@ -7,6 +7,8 @@
 
 #include "test_support.h"
 
+using hibi::HelpViewer;
+
 using hibi::testing::StandInViewer;
 using hibi::testing::viewerLog;
 using hibi::testing::writeStandInViewer;
@@ -26,18 +28,18 @@ class TestHelpViewer : public QObject {
     void init() {
         // Among others, QProcess warns when it has to kill a viewer the code left running.
         QTest::failOnWarning(QRegularExpression(".*"));
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir(m_dir->path()).mkdir("bin"));
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir(dir_->path()).mkdir("bin"));
         for (const char* name : {"zkHelp.chm", "other.chm", "ヘルプ 一覧.chm"}) {
             QVERIFY(hibi::testing::writeBytes(file(name), {}));
         }
-        m_savedPath = qgetenv("PATH");
+        savedPath_ = qgetenv("PATH");
         qunsetenv("HIBINOBORI_HELP_VIEWER");
-        m_errors.clear();
+        errors_.clear();
     }
     void cleanup() {
-        qputenv("PATH", m_savedPath);
-        m_dir.reset();
+        qputenv("PATH", savedPath_);
+        dir_.reset();
     }
 
     // closeAll() and the destructor end every viewer, one that ignores a
@@ -58,8 +60,8 @@ class TestHelpViewer : public QObject {
         auto viewer = std::make_unique<HelpViewer>();
         collectErrors(*viewer);
         viewer->setViewerProgram(program);
-        viewer->showHelp(&m_owner, file("zkHelp.chm"));
-        viewer->showHelp(&m_owner, file("other.chm"));
+        viewer->showHelp(&owner_, file("zkHelp.chm"));
+        viewer->showHelp(&owner_, file("other.chm"));
         QTRY_COMPARE(viewerLog(log()).size(), 2);  // a trap is set before it logs
         if (behaviour == StandInViewer::Exits) {
             QTRY_VERIFY(viewer->viewerProcessIds().isEmpty());
@@ -75,7 +77,7 @@ class TestHelpViewer : public QObject {
             QVERIFY(viewer->viewerProcessIds().isEmpty());
         }
         QVERIFY(!processAlive(pids[0]) && !processAlive(pids[1]));
-        QVERIFY(m_errors.isEmpty());
+        QVERIFY(errors_.isEmpty());
     }
 
     // The viewer is the one set, else the one the environment names, else the
@@ -136,34 +138,34 @@ class TestHelpViewer : public QObject {
             viewer.setViewerProgram(file(program));
         }
         const QString path = file(fileName);
-        viewer.showHelp(&m_owner, path);
+        viewer.showHelp(&owner_, path);
 
         if (outcome.startsWith('!')) {
             QVERIFY(viewer.viewerProcessIds().isEmpty());
-            QCOMPARE(m_errors.size(), 1);
-            QVERIFY2(m_errors[0].contains(path) && m_errors[0].contains(outcome.mid(1)),
-                     qPrintable(m_errors[0]));
+            QCOMPARE(errors_.size(), 1);
+            QVERIFY2(errors_[0].contains(path) && errors_[0].contains(outcome.mid(1)),
+                     qPrintable(errors_[0]));
             QTest::qWait(100);
             QVERIFY(viewerLog(log()).isEmpty());
         } else {
             QTRY_COMPARE(viewerLog(log()), QStringList{outcome + "|1|" + path});
             QCOMPARE(viewer.viewerProcessIds().size(), 1);
-            QVERIFY(m_errors.isEmpty());
+            QVERIFY(errors_.isEmpty());
         }
     }
 
   private:
     void collectErrors(HelpViewer& viewer) {
-        viewer.setErrorSink([this](const QString& line) { m_errors.append(line); });
+        viewer.setErrorSink([this](const QString& line) { errors_.append(line); });
     }
 
-    QString file(const QString& name) const { return m_dir->filePath(name); }
+    QString file(const QString& name) const { return dir_->filePath(name); }
     QString log() const { return file("viewer.log"); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_savedPath;
-    QStringList m_errors;
-    QWidget m_owner;
+    std::unique_ptr<QTemporaryDir> dir_;
+    QByteArray savedPath_;
+    QStringList errors_;
+    QWidget owner_;
 };
 
 QTEST_MAIN(TestHelpViewer)

@@ -7,6 +7,8 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+using hibi::ManualWindow;
+
 class TestManualWindow : public QObject {
     Q_OBJECT
   private slots:

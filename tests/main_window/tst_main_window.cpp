@@ -7,6 +7,9 @@
 #include "ledger/ledger_file.h"
 #include "window_fixture.h"
 
+using hibi::fraMain;
+using hibi::HelpViewer;
+
 using hibi::MessageBox;
 using namespace hibi::testing;
 

@@ -14,6 +14,8 @@
 #include "test_support.h"
 #include "ui_common/message_box.h"
 
+using hibi::frmRestore;
+
 using hibi::MessageBox;
 
 using hibi::DepositOutcome;

@@ -27,6 +27,12 @@
 #include "ui_common/clock.h"
 #include "ui_common/message_box.h"
 
+using hibi::FlexGrid;
+using hibi::fraMain;
+using hibi::frmRestore;
+using hibi::frmSub;
+using hibi::ManualWindow;
+
 using hibi::MessageBox;
 using namespace hibi::testing;
 

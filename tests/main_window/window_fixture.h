@@ -13,6 +13,9 @@
 #include "ui_common/clock.h"
 #include "ui_common/message_box.h"
 
+using hibi::FlexGrid;
+using hibi::fraMain;
+
 namespace hibi::testing {
 
 inline QDateTime at(int year, int month, int day, int hour = 12, int minute = 0, int second = 0) {

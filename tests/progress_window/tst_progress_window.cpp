@@ -10,6 +10,8 @@
 #include "progress_window/progress_window.h"
 #include "test_support.h"
 
+using hibi::frmProgress;
+
 // The window's own behaviour; what it shows is worked out and tested in the core.
 class ProgressWindowTest : public QObject {
     Q_OBJECT
