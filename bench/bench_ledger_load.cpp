@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "full_ledger.h"
 #include "ledger/text_formats.h"
 #include "plan/plan_model.h"
 
@@ -65,7 +66,7 @@ int main(int argc, char* argv[]) {
 
         timer.restart();
         {
-            if (!plan.load(today).isEmpty() || plan.records().size() != hibi::kMaxLedgerRecords) {
+            if (!loadsAsFullLedger(plan, today)) {
                 std::fprintf(stderr, "the bench ledger did not load\n");
                 return 1;
             }

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <vector>
 
+#include "full_ledger.h"
 #include "ledger/ledger_codec.h"
 #include "plan/plan_model.h"
 #include "plan/progress.h"
@@ -111,13 +112,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QDate today = fullLedger(dir.path());
     hibi::PlanModel plan(dir.path());
-    // A full ledger is told that it takes no more records; nothing else.
-    const QList<hibi::LoadNotice> notices =
-        today.isValid() ? plan.load(today) : QList<hibi::LoadNotice>();
-    const bool onlyFull = std::all_of(notices.begin(), notices.end(), [](const auto& notice) {
-        return notice.kind == hibi::LoadNotice::Kind::LedgerFull;
-    });
-    if (!today.isValid() || !onlyFull || plan.records().size() != hibi::kMaxLedgerRecords) {
+    if (!today.isValid() || !loadsAsFullLedger(plan, today)) {
         std::fprintf(stderr, "the bench ledger did not load\n");
         return 1;
     }
