@@ -8,8 +8,10 @@ qt="$("$root/scripts/build-windows.sh" --qt-only)"
 build="$root/build-win-test"
 # The tests run under Wine through CTest's emulator, one at a time: they
 # share one Wine prefix.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 "$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DHIBI_WERROR=ON -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+    -DHIBI_WERROR=ON "${launcher[@]}" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/packaging/windows/mingw-w64-x86_64.cmake" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-test.sh" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -17,6 +17,8 @@ struct SystemError {
     int code = 0;
     QString text;
 };
+// A Windows error with no errno of its own comes as this plus its number.
+constexpr int kWindowsErrorBase = 0x10000;
 
 // Replaces the file at path with content: a temporary file in the same
 // directory is written, flushed to disk and renamed over the old file, and

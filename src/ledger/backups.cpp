@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "ledger/file_system.h"
+
 namespace hibi {
 
 namespace {
@@ -56,13 +58,13 @@ Backups::Kept Backups::keep(const QByteArray& content, QFileDevice::Permissions 
         folderPermissions |= QFileDevice::ReadOther | QFileDevice::ExeOther;
     }
     const QFileInfo info(folderPath());
-    errno = 0;
+    os::clearError();
     if (info.exists() && !info.isDir()) {
         kept.error = SystemError{ENOTDIR, QString()};  // a file of that name stands there
         return kept;
     }
     if (!info.exists() && !QDir(directory_).mkdir(folderName(), folderPermissions)) {
-        kept.error = SystemError{errno, QString()};
+        kept.error = os::lastError();
         return kept;
     }
     const QFileDevice::Permissions current =

@@ -13,8 +13,8 @@ namespace hibi {
 
 // An exclusive advisory lock on one open file, and whether a path still
 // names that file: the platform's part of the ledger lock. POSIX: flock and
-// the device and inode numbers (ledger_lock_posix.cpp); another platform
-// gives its own file with the same four members.
+// the device and inode numbers (ledger_lock_posix.cpp); Windows: LockFileEx
+// and the volume and file index (ledger_lock_win.cpp).
 class FileLock {
   public:
     enum class Result { Locked, Missing, Busy, Failed };

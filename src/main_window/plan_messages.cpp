@@ -145,6 +145,10 @@ QString systemErrorText(const SystemError& error) {
         case ETXTBSY:
             return QStringLiteral("ファイルがほかのプログラムで使われています");
         default:
+            if (error.code >= kWindowsErrorBase) {
+                return QStringLiteral("システムのエラーが起きました（Windows のエラー番号 %1）")
+                    .arg(error.code - kWindowsErrorBase);
+            }
             return QStringLiteral("システムのエラーが起きました（エラー番号 %1）").arg(error.code);
     }
 }

@@ -1,13 +1,12 @@
 #include "plan/history_files.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "goal/goal_file.h"
 #include "ledger/atomic_file.h"
+#include "ledger/file_system.h"
 #include "ledger/ledger_file.h"
 #include "ledger/ledger_lock.h"
 #include "ledger/schedule.h"
@@ -55,22 +54,8 @@ QByteArray historyCsv(const QList<LedgerRecord>& records, const QList<Amount>& t
 
 std::optional<SystemError> writeHistoryCsv(const QString& path, const QByteArray& csv,
                                            const QString& ledgerPath) {
-    struct stat ledger {};
-    const mode_t allowed = ::stat(QFile::encodeName(ledgerPath).constData(), &ledger) == 0
-                               ? ledger.st_mode & 0777
-                               : 0777;
-    // A file being replaced lends its bits to the new one: narrow it first.
-    const QByteArray target = QFile::encodeName(path);
-    struct stat existing {};
-    if (::stat(target.constData(), &existing) == 0 && (existing.st_mode & 0777 & ~allowed) != 0) {
-        (void)::chmod(target.constData(), existing.st_mode & allowed & 0777);
-    }
-    // A new file is made under the process's mask: narrowed for the while.
-    const mode_t mask = ::umask(0777);
-    ::umask(mask | (~allowed & 0777));
-    std::optional<SystemError> error = writeFileAtomically(path, csv);
-    ::umask(mask);
-    return error;
+    const os::NoWiderThan narrowed(ledgerPath, path);
+    return writeFileAtomically(path, csv);
 }
 
 bool isProgramDataPath(const QString& path, const QString& directory) {

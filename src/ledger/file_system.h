@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFileDevice>
+#include <QString>
+#include <optional>
+
+#include "ledger/atomic_file.h"
+
+// What the file layer asks of the operating system, in one place:
+// file_system_posix.cpp on Linux, file_system_win.cpp on Windows. Errors come
+// back with the errno value the messages know (a Windows error is mapped to
+// the nearest one) and the system's own text for the log.
+namespace hibi::os {
+
+// The reason the last failed call left: clearError() comes before the call.
+void clearError();
+SystemError lastError();
+// The same for a call through file, with Qt's description where the system
+// left no number.
+SystemError lastError(const QFileDevice& file);
+
+// Narrows an open, still empty file to permissions (less the process's mask).
+// Windows files take the folder's access list instead: nothing to do there.
+std::optional<SystemError> restrictOpenFile(QFileDevice& file,
+                                            QFileDevice::Permissions permissions);
+// Brings what was written through file to the disk.
+std::optional<SystemError> syncFileData(QFileDevice& file);
+// After a rename, brings the folder's new entry to the disk where the system
+// needs to be asked.
+void syncDirectory(const QString& dir);
+
+bool folderTakesNewFiles(const QString& dir);
+// Whether the folder can be listed: an empty listing proves nothing otherwise.
+std::optional<SystemError> checkFolderReadable(const QString& dir);
+
+InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
+                          QByteArrayView restoreTail);
+
+// While it lives, files this process creates and the file at target (when it
+// exists) are open to no more people than the file at model is: an export
+// of the ledger is as private as the ledger. Nothing on Windows, where a new
+// file takes its folder's access list.
+class NoWiderThan {
+  public:
+    NoWiderThan(const QString& model, const QString& target);
+    ~NoWiderThan();
+    NoWiderThan(const NoWiderThan&) = delete;
+    NoWiderThan& operator=(const NoWiderThan&) = delete;
+
+  private:
+    unsigned savedMask_ = 0;
+};
+
+}  // namespace hibi::os
