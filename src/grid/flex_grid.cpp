@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include <algorithm>
@@ -73,6 +74,7 @@ void FlexGrid::setCols(int n) {
     model_->resizeCols(std::max({n, fixedCols(), 1}));
     designWidths_.resize(size_t(cols()), -1);
     widestTexts_.resize(size_t(cols()));
+    widestAdvances_.resize(size_t(cols()), -1);
     clampCursor();
 }
 
@@ -166,19 +168,35 @@ void FlexGrid::setColWidthTwips(int col, int twips) {
     designWidths_[size_t(col)] =
         twips < 0 ? -1 : static_cast<int>(std::lround(twips / kTwipsPerPixel));
     widestTexts_[size_t(col)].clear();
+    widestAdvances_[size_t(col)] = 0;
     fitColumns();
 }
 
 void FlexGrid::fitColumnToText(int col, const QString& text) {
-    if (!checkColumn(col)) {
-        return;
-    }
+    fitColumnsToTexts({{col, text}});
+}
+
+void FlexGrid::fitColumnsToTexts(const QList<ColumnText>& texts) {
     // Measured once, in the font of the moment: texts keep their order of
     // width at every size.
-    QString& widest = widestTexts_[size_t(col)];
-    if (fontMetrics().horizontalAdvance(text) > fontMetrics().horizontalAdvance(widest)) {
-        widest = text;
-        fitColumns();
+    bool wider = false;
+    for (const ColumnText& given : texts) {
+        if (!checkColumn(given.col)) {
+            continue;
+        }
+        int& widestAdvance = widestAdvances_[size_t(given.col)];
+        if (widestAdvance < 0) {
+            widestAdvance = fontMetrics().horizontalAdvance(widestTexts_[size_t(given.col)]);
+        }
+        const int advance = fontMetrics().horizontalAdvance(given.text);
+        if (advance > widestAdvance) {
+            widestTexts_[size_t(given.col)] = given.text;
+            widestAdvance = advance;
+            wider = true;
+        }
+    }
+    if (wider) {
+        fitColumns();  // a font that steps down marks every width unmeasured
     }
 }
 
@@ -361,9 +379,22 @@ void FlexGrid::syncFixedRowDisplay() {
 
 void FlexGrid::syncFontAndRowHeight() {
     model_->setCellFont(font());
+    std::fill(widestAdvances_.begin(), widestAdvances_.end(), -1);
     const int height = fontMetrics().height() + kRowPadding;
-    verticalHeader()->setMinimumSectionSize(height);
-    verticalHeader()->setDefaultSectionSize(height);
+    QHeaderView* rowHeader = verticalHeader();
+    if (rowHeader->defaultSectionSize() == height && rowHeader->minimumSectionSize() == height) {
+        return;
+    }
+    {
+        // The header would tell the view of every row's new height one by
+        // one: with a long history, most of the start-up. The view is laid
+        // out once instead.
+        const QSignalBlocker quiet(rowHeader);
+        rowHeader->setMinimumSectionSize(height);
+        rowHeader->setDefaultSectionSize(height);
+    }
+    updateGeometries();
+    viewport()->update();
 }
 
 void FlexGrid::syncFixedColours() {

@@ -98,6 +98,12 @@ class FlexGrid : public QTableView {
     // its header text always fits. Only the widest text given is kept, so a
     // caller hands over the widest of its values, not every cell.
     void fitColumnToText(int col, const QString& text);
+    // The same for several texts at once, columns fitted once for them all.
+    struct ColumnText {
+        int col;
+        QString text;
+    };
+    void fitColumnsToTexts(const QList<ColumnText>& texts);
 
     // When on, the columns always fit the view's width and the view never
     // scrolls sideways: where they would not fit at the design font
@@ -151,6 +157,9 @@ class FlexGrid : public QTableView {
     // widest text its cells must show whole.
     std::vector<int> designWidths_;
     std::vector<QString> widestTexts_;
+    // The widest text's width in the font on show (-1: not measured since
+    // the font changed), so that each new text is measured once.
+    std::vector<int> widestAdvances_;
 };
 
 // A table of the windows' kind: placed at geometry, in the tables' face, with

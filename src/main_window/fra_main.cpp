@@ -146,6 +146,9 @@ void fraMain::InitEveryGrid() {
     grid.setColAlignment(2, 4);
     grid.setColAlignment(3, 7);
     grid.setColAlignment(4, 7);
+    // Kept within the grid's width once every column is known: fitted
+    // column by column, the font would step down and up again on the way.
+    grid.setColumnsWithinWidth(true);
 }
 
 void fraMain::LoadEvery() {
@@ -159,10 +162,12 @@ void fraMain::ShowHistory() {
     // until it is seen.
     FlexGrid& grid = *msgEvery_;
     const int count = static_cast<int>(plan_.records().size());
+    // Fitted first: a font that steps down for wide figures then changes
+    // the height of one row, not of every row of a long history.
+    FitHistoryColumns(plan_.records(), plan_.runningTotals());
     grid.setRows(count + 1);
     grid.setRowSource(1, count,
                       [this](int row, int col) { return historyCellText(plan_, row, col); });
-    FitHistoryColumns(plan_.records(), plan_.runningTotals());
     if (grid.rows() > 1) {
         grid.setTopRow(grid.rows() - 1);
     }
@@ -175,13 +180,13 @@ void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
     // date and time, and the widest amount and total. Money texts grow with
     // their magnitude, so the largest and the most negative values are the
     // widest. The grid keeps them all within its width.
-    FlexGrid& grid = *msgEvery_;
-    grid.fitColumnToText(0, hibi::rowNumberText(grid.rows() - 1));
+    QList<FlexGrid::ColumnText> widest{
+        {0, hibi::rowNumberText(static_cast<int>(plan_.records().size()))}};
     if (!records.isEmpty()) {
-        grid.fitColumnToText(1, records.last().dateText());
-        grid.fitColumnToText(2, records.last().timeText());
+        widest.append({1, records.last().dateText()});
+        widest.append({2, records.last().timeText()});
     }
-    const auto fitExtremes = [&grid](int col, const auto& values, const auto& amountOf) {
+    const auto addExtremes = [&widest](int col, const auto& values, const auto& amountOf) {
         if (values.isEmpty()) {
             return;
         }
@@ -191,11 +196,13 @@ void fraMain::FitHistoryColumns(const QList<hibi::LedgerRecord>& records,
             low = std::min(low, amountOf(value));
             high = std::max(high, amountOf(value));
         }
-        grid.fitColumnToText(col, hibi::moneyText(low));
-        grid.fitColumnToText(col, hibi::moneyText(high));
+        widest.append({col, hibi::moneyText(low)});
+        widest.append({col, hibi::moneyText(high)});
     };
-    fitExtremes(3, records, [](const hibi::LedgerRecord& r) { return r.amount; });
-    fitExtremes(4, totals, [](Amount a) { return a; });
+    addExtremes(3, records, [](const hibi::LedgerRecord& r) { return r.amount; });
+    addExtremes(4, totals, [](Amount a) { return a; });
+    // At once, so that a font that steps down does so in one step.
+    msgEvery_->fitColumnsToTexts(widest);
 }
 
 void fraMain::ShowKeika() {

@@ -112,7 +112,6 @@ void fraMain::buildControls() {
     // History.
     msgEvery_ = makeTableGrid(body, QStringLiteral("msgEvery"), twipsRect(75, 1350, 6810, 5355), 5,
                               1, QStringLiteral("入金の履歴"));
-    msgEvery_->setColumnsWithinWidth(true);
 
     // Headings and values.
     const Qt::Alignment centred = Qt::AlignCenter;
