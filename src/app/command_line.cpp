@@ -31,10 +31,12 @@ constexpr std::string_view kUsage =
     "\n"
     "詳しくは / More: man hibinobori\n";
 
+#ifndef _WIN32
 bool isSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
 }
+#endif
 
 // Qt picks a platform plugin from QT_QPA_PLATFORM, or else xcb or wayland from
 // these; without any of them it cannot open a window and aborts. Windows

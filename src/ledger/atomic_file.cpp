@@ -48,10 +48,16 @@ std::optional<SystemError> writeFileAtomically(
         file.cancelWriting();
         return reason;
     }
+    os::LockedFileAside aside(path);
+    if (aside.error()) {
+        file.cancelWriting();
+        return aside.error();
+    }
     os::clearError();
     if (!file.commit()) {
         return os::lastError(file);
     }
+    aside.committed();
     os::syncDirectory(QFileInfo(path).absolutePath());
     return std::nullopt;
 }

@@ -37,6 +37,29 @@ std::optional<SystemError> checkFolderReadable(const QString& dir);
 InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
                           QByteArrayView restoreTail);
 
+// Windows renames no file over one that is open, and the ledger lock holds
+// the ledger open. Before a replace, a file this process holds locked steps
+// aside: it is renamed to a name of its own beside it, still locked.
+// committed() then deletes it (it goes when the lock closes); otherwise it
+// is put back. Nothing to do on POSIX, where a rename replaces an open file.
+class LockedFileAside {
+  public:
+    explicit LockedFileAside(const QString& target);
+    ~LockedFileAside();
+    LockedFileAside(const LockedFileAside&) = delete;
+    LockedFileAside& operator=(const LockedFileAside&) = delete;
+
+    // Why the file could not step aside; the replace must not go on.
+    const std::optional<SystemError>& error() const { return error_; }
+    void committed();
+
+  private:
+    void* handle_ = nullptr;  // the stepped-aside file, opened to move it
+    void* locked_ = nullptr;  // the lock's own handle on it
+    QString target_;
+    std::optional<SystemError> error_;
+};
+
 // While it lives, files this process creates and the file at target (when it
 // exists) are open to no more people than the file at model is: an export
 // of the ledger is as private as the ledger. Nothing on Windows, where a new

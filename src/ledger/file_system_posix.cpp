@@ -115,6 +115,12 @@ InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView 
     return result;
 }
 
+LockedFileAside::LockedFileAside(const QString&) {}
+
+LockedFileAside::~LockedFileAside() = default;
+
+void LockedFileAside::committed() {}
+
 NoWiderThan::NoWiderThan(const QString& model, const QString& target) {
     struct stat ledger {};
     const mode_t allowed =

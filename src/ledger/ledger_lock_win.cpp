@@ -1,7 +1,11 @@
 #include <windows.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
+#include <utility>
+#include <vector>
 
 #include "ledger/file_system.h"
 #include "ledger/ledger_lock.h"
@@ -37,13 +41,96 @@ bool identify(HANDLE file, FileIdentity& identity) {
     return true;
 }
 
+// The files this process holds locked, by path, so that a replace can move
+// the locked file out of its way.
+std::vector<std::pair<QString, HANDLE>>& heldLocks() {
+    static std::vector<std::pair<QString, HANDLE>> held;
+    return held;
+}
+
+QString lockKey(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).toCaseFolded();
+}
+
+void forget(HANDLE file) {
+    std::erase_if(heldLocks(), [file](const auto& entry) { return entry.second == file; });
+}
+
+// Renames the open file to path, which must not exist.
+bool renameOpenFile(HANDLE file, const QString& path) {
+    const std::wstring name = nativePath(path);
+    const size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = DWORD(nameBytes);
+    std::copy(name.begin(), name.end(), rename->FileName);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size())) != 0;
+}
+
 }  // namespace
+
+namespace os {
+
+LockedFileAside::LockedFileAside(const QString& target) : target_(target) {
+    const QString key = lockKey(target);
+    for (const auto& [path, file] : heldLocks()) {
+        if (path != key) {
+            continue;
+        }
+        const QFileInfo info(target);
+        const QString aside = info.absolutePath() + QStringLiteral("/.%1.%2.old")
+                                                        .arg(info.fileName())
+                                                        .arg(QCoreApplication::applicationPid());
+        // A handle of its own with the right to delete: the file is read
+        // no more by now, so nothing that shares less is open.
+        const HANDLE mover = CreateFileW(nativePath(target).c_str(), DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (mover == INVALID_HANDLE_VALUE || !renameOpenFile(mover, aside)) {
+            error_ = lastError();
+            if (mover != INVALID_HANDLE_VALUE) {
+                CloseHandle(mover);
+            }
+            return;
+        }
+        handle_ = mover;
+        locked_ = file;
+        return;
+    }
+}
+
+LockedFileAside::~LockedFileAside() {
+    if (handle_ != nullptr) {
+        // The replace failed: the file takes its name back.
+        (void)renameOpenFile(static_cast<HANDLE>(handle_), target_);
+        CloseHandle(static_cast<HANDLE>(handle_));
+    }
+}
+
+void LockedFileAside::committed() {
+    if (handle_ == nullptr) {
+        return;
+    }
+    const auto mover = static_cast<HANDLE>(handle_);
+    // Gone once the lock lets go of it too.
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    (void)SetFileInformationByHandle(mover, FileDispositionInfo, &disposition, sizeof(disposition));
+    CloseHandle(mover);
+    // The name now belongs to the new file, which this lock does not hold.
+    forget(static_cast<HANDLE>(locked_));
+    handle_ = nullptr;
+}
+
+}  // namespace os
 
 FileLock::Result FileLock::lock(const QString& path, const QDeadlineTimer& deadline,
                                 SystemError& error) {
     unlock();
-    // Shared for deleting too, so that a copy holding the lock can still
-    // rename its new ledger over this one.
+    // Shared for deleting, so that the locked file can step aside for a
+    // replace; without the right to delete, so that a plain read may open it.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE file = CreateFileW(nativePath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -80,6 +167,7 @@ FileLock::Result FileLock::lock(const QString& path, const QDeadlineTimer& deadl
         QThread::msleep(10);
     }
     handle_ = static_cast<long long>(reinterpret_cast<intptr_t>(file));
+    heldLocks().emplace_back(lockKey(path), file);
     return Result::Locked;
 }
 
@@ -110,6 +198,7 @@ void FileLock::unlock() {
         OVERLAPPED at{};
         at.OffsetHigh = kLockOffsetHigh;
         UnlockFileEx(file, 0, 1, 0, &at);
+        forget(file);
         CloseHandle(file);
         handle_ = -1;
     }

@@ -150,6 +150,9 @@ class MainWindow : public QObject {
         QCOMPARE(f.goalBox()->text() + f.text("lblSetKingaku"), QStringLiteral("365¥66,795"));
 
         // Two spellings of the goal file's name: which one to write is unclear.
+        if (!kNamesDifferInCase) {
+            return;  // one file on Windows
+        }
         for (const char* extension : {"txt", "TXT"}) {
             QVERIFY(writeBytes(f.path(u"目標ヒビノボリ."_qs + QLatin1String(extension)), "30\r\n"));
         }
@@ -223,6 +226,7 @@ class MainWindow : public QObject {
 
     // With no file manager to answer, the folder's path is shown, to be copied.
     void theLedgerFolderWithoutAFileManager() {
+        HIBI_POSIX_ONLY("Windows always has Explorer, which the test would leave open");
         WindowFixture f(at(2009, 4, 6), kApril1);
         f.start();
         MessageBox::takeShown();

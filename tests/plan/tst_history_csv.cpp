@@ -1,6 +1,8 @@
 // The history as a spreadsheet takes it, and where the export may not write.
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -40,6 +42,8 @@ class HistoryCsv : public QObject {
     // An export is no more open than the ledger: new, or replacing a file
     // that was.
     void asPrivateAsTheLedger() {
+        HIBI_POSIX_ONLY("file modes; a Windows file takes its folder's access list");
+#ifndef _WIN32
         QTemporaryDir data;
         const QString ledger = QDir(data.path()).filePath(QStringLiteral("ヒビノボリ.txt"));
         const QString csv = QDir(data.path()).filePath(QStringLiteral("a.csv"));
@@ -61,6 +65,7 @@ class HistoryCsv : public QObject {
         QVERIFY(QFile::remove(csv) && !hibi::writeHistoryCsv(csv, "z", ledger));
         QCOMPARE(mode(csv), 0644u);
         QCOMPARE(::umask(mask), mode_t{022});
+#endif
     }
 
     // The export never replaces the ledger, the goal, the lock or a kept
@@ -73,7 +78,12 @@ class HistoryCsv : public QObject {
             QStringLiteral("バックアップ").normalized(QString::NormalizationForm_D);
         QVERIFY(dir.mkpath(QStringLiteral("バックアップ/古い")) && dir.mkpath(nfdBackups) &&
                 dir.mkpath(QStringLiteral("sub")));
-        QVERIFY(QFile::link(data.path(), dir.filePath(QStringLiteral("link"))));
+        // A Windows link is a shortcut file the system does not follow.
+        const bool links = QFile::link(data.path(), dir.filePath(QStringLiteral("link"))) &&
+                           QFileInfo(dir.filePath(QStringLiteral("link"))).isDir();
+#ifndef _WIN32
+        QVERIFY(links);
+#endif
         const QString nfd =
             QStringLiteral("ヒビノボリ.txt").normalized(QString::NormalizationForm_D);
         for (const QString& name :
@@ -82,7 +92,10 @@ class HistoryCsv : public QObject {
               QStringLiteral("バックアップ"), QStringLiteral("バックアップ/a.csv"),
               QStringLiteral("バックアップ/古い/a.csv"), nfdBackups + "/a.txt",
               QStringLiteral("sub/../ヒビノボリ.txt"), QStringLiteral("link/目標ヒビノボリ.txt")}) {
-            QVERIFY2(hibi::isProgramDataPath(dir.filePath(name), data.path()), qPrintable(name));
+            if (links || !name.startsWith(QStringLiteral("link/"))) {
+                QVERIFY2(hibi::isProgramDataPath(dir.filePath(name), data.path()),
+                         qPrintable(name));
+            }
         }
         for (const QString& name :
              {QStringLiteral("ヒビノボリ_20090405.csv"), QStringLiteral("sub/ヒビノボリ.txt"),

@@ -268,8 +268,10 @@ class PlanTest : public QObject {
         QTest::newRow("bad line after an odd date")
             << yenOn(kApril1) + sjis(QStringLiteral("\"2009年04月xx日\",\"08:30:00\",2\r\n\"x\r\n"))
             << QString() << LoadNotice::Kind::BadLine << 2;
-        QTest::newRow("two spellings")
-            << twoDays << QStringLiteral("ヒビノボリ.TXT") << LoadNotice::Kind::AmbiguousName << 0;
+        if (kNamesDifferInCase) {
+            QTest::newRow("two spellings") << twoDays << QStringLiteral("ヒビノボリ.TXT")
+                                           << LoadNotice::Kind::AmbiguousName << 0;
+        }
         QTest::newRow("clock behind")
             << onDays(kApril1, {0, 9}) << QString() << LoadNotice::Kind::ClockBehind << 2;
     }
@@ -318,7 +320,7 @@ class PlanTest : public QObject {
         std::optional<hibi::LedgerFileProblem> reset;
         std::optional<hibi::GoalFile::SaveProblem> goal;
         {
-            const NoNewFiles exhausted;
+            [[maybe_unused]] const NoNewFiles exhausted;
             reset = plan.model.reset(at(kApril1.addDays(4))).problem;
             goal = plan.model.saveGoal(100);
         }
@@ -388,9 +390,12 @@ class PlanTest : public QObject {
         QCOMPARE(readBytes(plan.file(upper)), yenOn(kApril1) + depositLine(kApril1.addDays(1), 2));
         QVERIFY(plan.model.reset(at(kApril1.addDays(1))).done);
         QCOMPARE(readBytes(plan.file(upper)), QByteArray(""));
-        QVERIFY(!QFile::exists(plan.file()));
+        QVERIFY(!plan.files().contains(kName));
 
         // Two spellings: neither is guessed at, not even to empty it.
+        if (!kNamesDifferInCase) {
+            return;
+        }
         QVERIFY(writeBytes(plan.file(), "x"));
         plan.load(kApril1.addDays(1));
         const hibi::ResetOutcome reset = plan.model.reset(at(kApril1.addDays(1)));
@@ -440,12 +445,17 @@ class PlanTest : public QObject {
         QCOMPARE(readBytes(plan.file(kGoal)), QByteArray("12.5\r\n"));
 
         // An existing file with another case of extension is used and kept.
-        QVERIFY(QFile::rename(plan.file(kGoal), upper));
+        // By way of another name: a case-only rename may keep the old case.
+        QVERIFY(QFile::rename(plan.file(kGoal), plan.file(QStringLiteral("goal"))) &&
+                QFile::rename(plan.file(QStringLiteral("goal")), upper));
         QVERIFY(!plan.model.saveGoal(-5));
         QCOMPARE(readBytes(upper), QByteArray("-5\r\n"));
-        QVERIFY(!QFile::exists(plan.file(kGoal)));
+        QVERIFY(!plan.files().contains(kGoal));
 
         // Two spellings: the default goal is read, nothing is written.
+        if (!kNamesDifferInCase) {
+            return;
+        }
         QVERIFY(writeBytes(plan.file(kGoal), "30\r\n"));
         QCOMPARE(plan.model.loadGoal(), Integer::of(365));
         const auto problem = plan.model.saveGoal(10);

@@ -2,6 +2,7 @@
 
 #include "ledger/schedule.h"
 #include "plan/progress.h"
+#include "test_support.h"
 
 using hibi::Amount;
 using hibi::DayKind;
@@ -192,8 +193,7 @@ class ProgressTest : public QObject {
 
     void datesAreReadInEveryFormTheLedgerAccepts() {
         // A one-digit month and day; a date that names no day is no deposit.
-        QStringEncoder encoder(hibi::kLedgerEncoding);
-        const QByteArray bytes = encoder.encode(QStringLiteral(
+        const QByteArray bytes = hibi::testing::sjis(QStringLiteral(
             "\"2009年4月1日\",\"07:30:00\",1\r\n\"2009年04月02日\",\"07:30:00\",2\r\n"
             "\"2009年02月30日\",\"07:30:00\",3\r\n\"2009年04月04日\",\"07:30:00\",6\r\n"));
         const QList<LedgerRecord> records = hibi::parseLedger(bytes).records;

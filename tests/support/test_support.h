@@ -27,6 +27,13 @@
 
 namespace hibi::testing {
 
+// Whether a folder can hold two names that differ in letter case alone.
+#ifdef _WIN32
+inline constexpr bool kNamesDifferInCase = false;
+#else
+inline constexpr bool kNamesDifferInCase = true;
+#endif
+
 // Bytes of a file, or a null array when it cannot be read.
 inline QByteArray readBytes(const QString& path) {
     QFile file(path);
