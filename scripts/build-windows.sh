@@ -7,6 +7,8 @@
 # cache outside the checkout ($HIBI_QT_CACHE, default /var/cache/hibinobori),
 # keyed by Qt's version and the options below; later runs reuse it.
 set -euo pipefail
+# A failure inside $(...) stops the script too, not just the substitution.
+shopt -s inherit_errexit
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="${HIBI_QT_CACHE:-/var/cache/hibinobori}"
 toolchain="$root/packaging/windows/mingw-w64-x86_64.cmake"
@@ -60,6 +62,9 @@ qt_options=(
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
     -DFEATURE_icu=OFF -DFEATURE_vulkan=OFF -DFEATURE_zstd=OFF -DFEATURE_direct2d=OFF
     -DFEATURE_jpeg=OFF
+    # Without OpenGL, the Windows platform plugin must not pick its GL at run time;
+    # without Direct2D, Qt builds no DirectWrite 3 font database for it to use.
+    -DFEATURE_dynamicgl=OFF -DFEATURE_directwrite3=OFF
     # Debian's +dfsg source drops the Wintab headers the tablet support needs.
     -DFEATURE_tabletevent=OFF
 )
@@ -173,7 +178,7 @@ crlf </usr/share/doc/fonts-ipafont-gothic/copyright >"$stage/licenses/IPA-Font.t
 } >"$stage/はじめにお読みください.txt"
 
 # Every DLL the program or a DLL imports is in the folder or is Windows' own.
-system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|winmm|ws2_32|uxtheme|dwmapi|imm32|version|netapi32|userenv|shlwapi|uuid|winspool\.drv|wtsapi32|msvcrt|setupapi|dwrite|d3d9|d3d11|dxgi|authz|mpr|api-ms-win-.*)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|winmm|ws2_32|uxtheme|dwmapi|imm32|version|netapi32|userenv|shlwapi|uuid|winspool\.drv|wtsapi32|msvcrt|shcore|d2d1|setupapi|dwrite|d3d9|d3d11|dxgi|authz|mpr|api-ms-win-.*)\.dll$'
 missing=0
 while IFS= read -r module; do
     while IFS= read -r import; do
