@@ -2,7 +2,7 @@
 # Pictures of the Windows build as Wine draws it, from the zip unpacked into a
 # fresh prefix: the first run (the schedule window over the main one) and the
 # main window with arrears due; the latter once more with the system's fonts
-# hidden from Wine, so that the IPA fonts the zip ships are drawn.
+# hidden from Wine, so that only the IPA fonts the zip ships can draw it.
 #   scripts/screenshots_windows.sh dist/hibinobori-X.Y.Z-win64.zip [OUT_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -44,10 +44,19 @@ shot windows_first_run "$wine_folder/first" 'ヌピカ始めてみよう！'
 line() { printf '"%s","%s",%s\r\n' "$(date -d "$1" +%Y年%m月%d日)" "$2" "$3" | iconv -f UTF-8 -t CP932; }
 { line '3 days ago' 21:00:00 1; line '2 days ago' 07:15:09 2; } >"$wine_folder/arrears/ヒビノボリ.txt"
 shot windows_main "$wine_folder/arrears" '^ヌピカ貯めよう！$'
-# No fonts from the system: an empty fontconfig set for Wine.
-printf '<?xml version="1.0"?>\n<fontconfig><dir>%s</dir></fontconfig>\n' "$wine_folder/nofonts" \
-    >"$wine_folder/fonts.conf"
-mkdir -p "$wine_folder/nofonts"
-FONTCONFIG_FILE="$wine_folder/fonts.conf" shot windows_main_shipped_fonts "$wine_folder/arrears" \
-    '^ヌピカ貯めよう！$'
+wine_stop
+# Again in a prefix made without the system's fonts (Wine reads them through
+# fontconfig when the prefix starts): only the IPA fonts the zip ships.
+nofonts="$(mktemp -d /tmp/hibi-nofonts.XXXXXX)"
+printf '<?xml version="1.0"?>\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir></fontconfig>\n' \
+    "$nofonts" "$nofonts" >"$nofonts/fonts.conf"
+export FONTCONFIG_FILE="$nofonts/fonts.conf"
+wine_start /nonexistent
+trap 'wine_stop; rm -rf "$nofonts"' EXIT
+app="$wine_folder/app"
+mkdir -p "$app" "$wine_folder/arrears"
+(cd "$app" && unzip -q "$zip_file")
+exe="$(find "$app" -name hibinobori.exe | head -1)"
+{ line '3 days ago' 21:00:00 1; line '2 days ago' 07:15:09 2; } >"$wine_folder/arrears/ヒビノボリ.txt"
+shot windows_main_shipped_fonts "$wine_folder/arrears" '^ヌピカ貯めよう！$'
 echo "pictures in $out"
