@@ -29,7 +29,11 @@ constexpr std::string_view kUsage =
     "  -v, --version  show the version and exit\n"
     "  --remind DIR   notify the desktop when today's deposit in DIR's ledger is not made\n"
     "\n"
+#ifdef _WIN32
+    "詳しくは / More: ヘルプ メニュー / the Help menu\n";
+#else
     "詳しくは / More: man hibinobori\n";
+#endif
 
 #ifndef _WIN32
 bool isSet(const char* name) {
