@@ -49,11 +49,13 @@ QToolButton* makePictureButton(QWidget* parent, const QString& name, const QStri
     button->setFocusPolicy(Qt::StrongFocus);
     button->setFont(hibi::gothicFont(hibi::proportionalGothic(), 12));
     button->setGeometry(twipsRect(left, 75, 840, 990));
-    // A style with wider margins than the windows were drawn for (Windows'
-    // own) would cut the longest caption short: its font steps down instead.
+#ifdef Q_OS_WIN
+    // Windows' own style keeps wider margins than the buttons were drawn for
+    // and would cut the longest caption short: its font steps down instead.
     for (int pixels = 11; pixels >= 9 && button->sizeHint().width() > button->width(); --pixels) {
         button->setFont(hibi::gothicFont(hibi::proportionalGothic(), pixels));
     }
+#endif
     return button;
 }
 
