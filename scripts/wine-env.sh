@@ -38,9 +38,16 @@ wine_start() {
 }
 
 wine_stop() {
+    # Safe to call twice (an explicit stop, then the EXIT trap): what was
+    # stopped is forgotten, and nothing here may fail under errexit.
     wineserver -k 2>/dev/null || true
-    [[ -n "${wine_xvfb:-}" ]] && kill "$wine_xvfb" 2>/dev/null
+    if [[ -n "${wine_xvfb:-}" ]]; then
+        kill "$wine_xvfb" 2>/dev/null || true
+    fi
     wait 2>/dev/null || true
-    [[ -n "${wine_folder:-}" ]] && rm -rf "$wine_folder"
+    if [[ -n "${wine_folder:-}" ]]; then
+        rm -rf "$wine_folder"
+    fi
+    wine_xvfb="" wine_folder=""
     return 0
 }
