@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -33,11 +34,23 @@ QString decode(QByteArrayView bytes) {
 // of them), and the caller asks the converter.
 bool quickValid(QByteArrayView bytes) {
     constexpr int kMaxPairs = 16;
+    constexpr std::uint64_t kTopBits = 0x8080808080808080u;
     std::bitset<65536> known;
     int knownCount = 0;
     const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size; ++i) {
+        // A ledger is nearly all ASCII: eight bytes at a time while none has
+        // its top bit set.
+        for (std::uint64_t word = 0; i + qsizetype{sizeof word} <= size; i += sizeof word) {
+            std::memcpy(&word, src + i, sizeof word);
+            if ((word & kTopBits) != 0) {
+                break;
+            }
+        }
+        if (i >= size) {
+            break;
+        }
         const unsigned char b = src[i];
         if (b < 0x80) {
             continue;
