@@ -96,6 +96,9 @@ class LedgerTest : public QObject {
         QTest::newRow("huge amount") << amount("99999999999999999999") << K::AmountOutOfRange;
         QTest::newRow("not Shift-JIS")
             << QByteArray("\"2009\xa0\",\"0\",3\r\n") << K::InvalidEncoding;
+        // After a long ASCII run, so that the quick check must stop on it.
+        QTest::newRow("not Shift-JIS at the end")
+            << amount("3").chopped(2) + "\xa0\r\n" << K::InvalidEncoding;
         QTest::newRow("cut Shift-JIS pair")
             << QByteArray("\"2009\x94\",\"0\",3\r\n") << K::InvalidEncoding;
         QTest::newRow("last date not a day")
