@@ -66,6 +66,10 @@ bool folderTakesNewFiles(const QString& dir) {
     return os::folderTakesNewFiles(dir);
 }
 
+bool recoverSteppedAside(const QString& path) {
+    return os::recoverSteppedAside(path);
+}
+
 InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
                           QByteArrayView restoreTail) {
     return os::writeInPlace(path, offset, bytes, restoreTail);

@@ -42,6 +42,11 @@ std::optional<SystemError> writeFileAtomically(
 // target).
 bool folderTakesNewFiles(const QString& dir);
 
+// On Windows, a file that stepped aside for a replace and was left under its
+// aside name by a process that ended takes path's name back, when path is
+// missing. Returns whether it did.
+bool recoverSteppedAside(const QString& path);
+
 // Writes bytes into the file at offset with a single write, as the one
 // deliberate exception to the atomic rule, for a folder that takes no new
 // file: a write that comes up short is undone (the file is cut back to

@@ -42,6 +42,16 @@ InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView 
 // aside: it is renamed to a name of its own beside it, still locked.
 // committed() then deletes it (it goes when the lock closes); otherwise it
 // is put back. Nothing to do on POSIX, where a rename replaces an open file.
+// The name a file steps aside to: ".NAME.PID.old" beside it.
+inline QString asideName(const QString& fileName, qint64 pid) {
+    return QStringLiteral(".%1.%2.old").arg(fileName).arg(pid);
+}
+// A process that ended between the step aside and the replace (a crash, a
+// power cut) leaves the file under that name. With target missing, the
+// newest such file of a process no longer running takes its name back.
+// Returns whether one did. Nothing to do on POSIX.
+bool recoverSteppedAside(const QString& target);
+
 class LockedFileAside {
   public:
     explicit LockedFileAside(const QString& target);

@@ -115,6 +115,10 @@ InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView 
     return result;
 }
 
+bool recoverSteppedAside(const QString&) {
+    return false;
+}
+
 LockedFileAside::LockedFileAside(const QString&) {}
 
 LockedFileAside::~LockedFileAside() = default;

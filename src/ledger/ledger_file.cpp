@@ -45,7 +45,10 @@ LedgerFile::Located LedgerFile::locate() const {
 
 LedgerSnapshot LedgerFile::load() const {
     LedgerSnapshot snapshot;
-    const Located file = locate();
+    Located file = locate();
+    if (!file.exists && !file.problem && recoverSteppedAside(file.path)) {
+        file = locate();
+    }
     snapshot.fileName = file.fileName;
     snapshot.problem = file.problem;
     snapshot.existed = file.exists;

@@ -69,9 +69,44 @@ bool renameOpenFile(HANDLE file, const QString& path) {
     return SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size())) != 0;
 }
 
+bool processRunning(DWORD pid) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        // Running under another user, or no such process.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 }  // namespace
 
 namespace os {
+
+bool recoverSteppedAside(const QString& target) {
+    const QFileInfo info(target);
+    const QString prefix = asideName(info.fileName(), 0).chopped(5);  // ".NAME."
+    // Newest first; the folder's names are matched without regard to case,
+    // as the ledger's own name is.
+    const QFileInfoList asides = info.dir().entryInfoList(
+        {prefix + QStringLiteral("*.old")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Time);
+    for (const QFileInfo& aside : asides) {
+        bool isNumber = false;
+        const QString pidText = aside.fileName().mid(prefix.size()).chopped(4);
+        const DWORD pid = pidText.toULong(&isNumber);
+        if (!isNumber || processRunning(pid)) {
+            continue;  // another copy is in the middle of its replace
+        }
+        // Under the name it had; never over a ledger that is there by now.
+        const QString original = aside.fileName().mid(1, prefix.size() - 2);
+        if (MoveFileExW(nativePath(aside.absoluteFilePath()).c_str(),
+                        nativePath(info.dir().filePath(original)).c_str(), 0)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 LockedFileAside::LockedFileAside(const QString& target) : target_(target) {
     const QString key = lockKey(target);
@@ -80,9 +115,8 @@ LockedFileAside::LockedFileAside(const QString& target) : target_(target) {
             continue;
         }
         const QFileInfo info(target);
-        const QString aside = info.absolutePath() + QStringLiteral("/.%1.%2.old")
-                                                        .arg(info.fileName())
-                                                        .arg(QCoreApplication::applicationPid());
+        const QString aside = info.absolutePath() + QLatin1Char('/') +
+                              asideName(info.fileName(), QCoreApplication::applicationPid());
         // A handle of its own with the right to delete: the file is read
         // no more by now, so nothing that shares less is open.
         const HANDLE mover = CreateFileW(nativePath(target).c_str(), DELETE,

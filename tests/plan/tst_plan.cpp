@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ledger/file_system.h"
 #include "plan/plan_model.h"
 #include "test_support.h"
 
@@ -289,6 +290,22 @@ class PlanTest : public QObject {
         QCOMPARE(plan.model.records().size(), records);
         QCOMPARE(plan.model.deposit(at(kApril1.addDays(4))).kind, DepositOutcome::Kind::NothingDue);
         QCOMPARE(plan.bytes(), ledger);
+    }
+
+    // A copy that crashed between moving its locked ledger aside and the
+    // replace left the ledger under the aside name: the next start takes it
+    // back. One of a copy still running is in the middle of its replace.
+    void aLedgerLeftAsideIsTakenBack() {
+        HIBI_WINDOWS_ONLY("a ledger steps aside for a replace only there");
+        Plan plan{QByteArray()};
+        const QByteArray ledger = onDays(kApril1, {0, 1});
+        writeBytes(plan.file(hibi::os::asideName(kName, 4'000'000'000)), ledger);
+        const QString running = plan.file(hibi::os::asideName(kName, qApp->applicationPid()));
+        writeBytes(running, "x");
+        QCOMPARE(plan.load(kApril1.addDays(2)), QList<LoadNotice::Kind>{});
+        QCOMPARE(plan.model.records().size(), 2);
+        QCOMPARE(plan.bytes(), ledger);
+        QCOMPARE(readBytes(running), QByteArray("x"));
     }
 
     // Without the Shift-JIS converter nothing is read, created or written.

@@ -19,10 +19,13 @@
 
 // A test that needs what only POSIX systems have (file modes that bind the
 // owner, resource limits, signals, shell scripts) is skipped on Windows.
+// The same the other way round for what only Windows does.
 #ifdef _WIN32
 #define HIBI_POSIX_ONLY(why) QSKIP("POSIX only: " why)
+#define HIBI_WINDOWS_ONLY(why) static_cast<void>(0)
 #else
 #define HIBI_POSIX_ONLY(why) static_cast<void>(0)
+#define HIBI_WINDOWS_ONLY(why) QSKIP("Windows only: " why)
 #endif
 
 namespace hibi::testing {
