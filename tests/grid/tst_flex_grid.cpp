@@ -1,4 +1,6 @@
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QtTest>
 
 #include "grid/flex_grid.h"
@@ -156,6 +158,41 @@ class TestFlexGrid : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&early));
         QVERIFY(lastRowFullyVisible(early));
         QCOMPARE(early.topRow(), early.rowAt(0));
+    }
+
+    // Texts too wide for the view at the design font: the font steps down to
+    // the largest size at which the columns fit, not further.
+    void theFontStepsDownJustEnough() {
+        const QList<FlexGrid::ColumnText> widest{{0, QStringLiteral("32766")},
+                                                 {1, QStringLiteral("¥536,854,528")},
+                                                 {2, QStringLiteral("¥536,854,528")}};
+        const auto shape = [&widest](FlexGrid& grid, double points) {
+            grid.setCols(3);
+            grid.setGeometry(0, 0, 260, 200);
+            grid.setFontSizePoints(points);
+            for (int c = 0; c < 3; ++c) {
+                grid.setColWidthTwips(c, 0);  // the texts alone decide
+            }
+            grid.fitColumnsToTexts(widest);
+        };
+        const auto columnsWidth = [](const FlexGrid& grid) {
+            return grid.columnWidth(0) + grid.columnWidth(1) + grid.columnWidth(2);
+        };
+        FlexGrid fitted;
+        shape(fitted, 14);  // 19 pixels
+        fitted.setColumnsWithinWidth(true);
+        const int pixels = fitted.font().pixelSize();
+        QVERIFY2(pixels < 19, "the texts must not fit at the design font");
+        // The room counts a vertical scroll bar, shown or not.
+        const int room = fitted.width() - 2 * fitted.frameWidth() -
+                         fitted.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                     fitted.verticalScrollBar());
+        QVERIFY(columnsWidth(fitted) <= room);
+
+        FlexGrid larger;
+        shape(larger, (pixels + 1) * 72.0 / 96.0);
+        QCOMPARE(larger.font().pixelSize(), pixels + 1);
+        QVERIFY2(columnsWidth(larger) > room, qPrintable(QString::number(pixels)));
     }
 };
 
