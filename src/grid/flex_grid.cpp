@@ -322,8 +322,11 @@ void FlexGrid::showEvent(QShowEvent* event) {
 
 void FlexGrid::resizeEvent(QResizeEvent* event) {
     // A view scrolled to its end stays there, whatever the new size and
-    // font make of the rows: the newest row stays in view.
-    const bool atEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    // font make of the rows: the newest row stays in view. The size a view
+    // is shown at first is no change: its rows are not laid out yet, and it
+    // opens at its top unless setTopRow asked otherwise.
+    const bool atEnd = event->oldSize().isValid() &&
+                       verticalScrollBar()->value() >= verticalScrollBar()->maximum();
     QTableView::resizeEvent(event);
     if (withinWidth_ && event->size().width() != event->oldSize().width()) {
         fitColumns();

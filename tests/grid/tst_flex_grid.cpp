@@ -138,8 +138,8 @@ class TestFlexGrid : public QObject {
             const QRect last = grid.visualRect(grid.model()->index(kRows - 1, 1));
             return last.isValid() && grid.viewport()->rect().contains(last);
         };
-        FlexGrid shown, early;
-        for (FlexGrid* grid : {&shown, &early}) {
+        FlexGrid shown, early, untouched;
+        for (FlexGrid* grid : {&shown, &early, &untouched}) {
             grid->setCols(5);
             grid->setGeometry(10, 10, 400, 250);
         }
@@ -158,6 +158,12 @@ class TestFlexGrid : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&early));
         QVERIFY(lastRowFullyVisible(early));
         QCOMPARE(early.topRow(), early.rowAt(0));
+
+        // Asked nothing, a grid opens at its first row.
+        untouched.setRows(kRows);
+        untouched.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&untouched));
+        QCOMPARE(untouched.rowAt(0), 1);
     }
 
     // Texts too wide for the view at the design font: the font steps down to
