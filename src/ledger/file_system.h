@@ -37,14 +37,13 @@ std::optional<SystemError> checkFolderReadable(const QString& dir);
 InPlaceWrite writeInPlace(const QString& path, qsizetype offset, QByteArrayView bytes,
                           QByteArrayView restoreTail);
 
-// Windows renames no file over one that is open, and the ledger lock holds
-// the ledger open. Before a replace, a file this process holds locked steps
-// aside: it is renamed to a name of its own beside it, still locked.
-// committed() then deletes it (it goes when the lock closes); otherwise it
-// is put back. Nothing to do on POSIX, where a rename replaces an open file.
-// The name a file steps aside to: ".NAME.PID.old" beside it.
+// The name a file steps aside to for a replace (below): ".NAME.PID.old"
+// beside it, all such names starting with asidePrefix.
+inline QString asidePrefix(const QString& fileName) {
+    return QStringLiteral(".%1.").arg(fileName);
+}
 inline QString asideName(const QString& fileName, qint64 pid) {
-    return QStringLiteral(".%1.%2.old").arg(fileName).arg(pid);
+    return asidePrefix(fileName) + QString::number(pid) + QStringLiteral(".old");
 }
 // A process that ended between the step aside and the replace (a crash, a
 // power cut) leaves the file under that name. With target missing, the
@@ -52,6 +51,11 @@ inline QString asideName(const QString& fileName, qint64 pid) {
 // Returns whether one did. Nothing to do on POSIX.
 bool recoverSteppedAside(const QString& target);
 
+// Windows renames no file over one that is open, and the ledger lock holds
+// the ledger open. Before a replace, a file this process holds locked steps
+// aside: it is renamed to its aside name, still locked. committed() then
+// deletes it (it goes when the lock closes); otherwise it is put back.
+// Nothing to do on POSIX, where a rename replaces an open file.
 class LockedFileAside {
   public:
     explicit LockedFileAside(const QString& target);

@@ -86,7 +86,7 @@ namespace os {
 
 bool recoverSteppedAside(const QString& target) {
     const QFileInfo info(target);
-    const QString prefix = asideName(info.fileName(), 0).chopped(5);  // ".NAME."
+    const QString prefix = asidePrefix(info.fileName());
     // Newest first; the folder's names are matched without regard to case,
     // as the ledger's own name is.
     const QFileInfoList asides = info.dir().entryInfoList(
